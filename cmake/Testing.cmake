@@ -1,0 +1,31 @@
+# tq50r_test(NAME SOURCES ... LINK ... [LABEL Unit|Integration] [GUI])
+# One GoogleTest executable; each test case becomes a CTest test.
+# GUI tests run with the offscreen platform and need no display.
+function(tq50r_test name)
+  cmake_parse_arguments(ARG "GUI" "LABEL;TIMEOUT" "SOURCES;LINK" ${ARGN})
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL Unit)
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 60)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINK} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  tq50r_warnings(${name})
+  set(env "LC_ALL=C.UTF-8")
+  if(ARG_GUI)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()
+
+# tq50r_bench(NAME SOURCES ... LINK ...)
+function(tq50r_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINK} benchmark::benchmark)
+  tq50r_warnings(${name})
+endfunction()
