@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
-exec build/tools/cli/tq50r-tool "${@:-response}"
+exec build/bin/tq50r-tool "${@:-response}"

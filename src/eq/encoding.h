@@ -2,6 +2,7 @@
 // preset file, and how received bytes are decoded (with their clamps).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "eq/eq_setting.h"
@@ -40,5 +41,16 @@ struct BandBytes {
 };
 
 BandBytes encodeBand(const EqBand& band, bool offByte);
+
+}  // namespace tq50r::eq
+
+namespace tq50r::eq {
+
+// The values a full-setting block carries into the editor: trim, bypass and five band records.
+struct BlockFields {
+    std::uint8_t trim = 121;
+    std::uint8_t bypass = 0;
+    std::array<BandBytes, BandCount> bands{};
+};
 
 }  // namespace tq50r::eq
