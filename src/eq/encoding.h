@@ -2,10 +2,10 @@
 // preset file, and how received bytes are decoded (with their clamps).
 #pragma once
 
+#include "eq/eq_setting.h"
+
 #include <array>
 #include <cstdint>
-
-#include "eq/eq_setting.h"
 
 namespace tq50r::eq {
 
@@ -42,7 +42,7 @@ struct BandBytes {
 
 BandBytes encodeBand(const EqBand& band, bool offByte);
 
-}  // namespace tq50r::eq
+} // namespace tq50r::eq
 
 namespace tq50r::eq {
 
@@ -53,4 +53,4 @@ struct BlockFields {
     std::array<BandBytes, BandCount> bands{};
 };
 
-}  // namespace tq50r::eq
+} // namespace tq50r::eq

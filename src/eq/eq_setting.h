@@ -52,4 +52,4 @@ struct EqSetting {
 // The setting at program start.
 EqSetting startSetting();
 
-}  // namespace tq50r::eq
+} // namespace tq50r::eq
