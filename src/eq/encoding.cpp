@@ -13,8 +13,6 @@ constexpr std::uint8_t LowShelfCode = 5;
 constexpr int FreqDigitBase = 100; // freqIndex travels as two base-100 digits
 constexpr int TrimZeroByte = 121;  // byte of 0 dB trim
 constexpr int TrimBytesPerDb = 2;
-constexpr int MinFaderPosition = -12;
-constexpr int MaxFaderPosition = 12;
 constexpr double GainStepsPerDb = 2.0;
 
 } // namespace
@@ -71,7 +69,7 @@ int decodeTrim(std::uint8_t byte) {
 
 int faderPositionFromGainIndex(int gainIndex) {
     // Half-dB indexes fall to the whole dB nearer to 0 dB: 25 -> 0, 47 -> 11, 1 -> -11.
-    const double position = std::trunc(gainIndex / GainStepsPerDb - MaxFaderPosition);
+    const double position = std::trunc((gainIndex - ZeroGainIndex) / GainStepsPerDb);
     return std::clamp(static_cast<int>(position), MinFaderPosition, MaxFaderPosition);
 }
 

@@ -23,6 +23,10 @@ int decodeQIndex(std::uint8_t byte); // clamped 0..100
 std::uint8_t encodeTrim(int trimDb); // 121 + 2 * trimDb
 int decodeTrim(std::uint8_t byte);   // (byte - 121) / 2 truncated, clamped -18..0
 
+// A band's fader runs from -12 (top, +12 dB) to 12 (bottom, -12 dB).
+inline constexpr int MinFaderPosition = -12;
+inline constexpr int MaxFaderPosition = 12;
+
 // Fader position (-12..12) for a gain index: gainIndex/2 - 12 truncated toward zero, limited.
 int faderPositionFromGainIndex(int gainIndex);
 // The band's gain in whole dB as the fader shows it (= -position).

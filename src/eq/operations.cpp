@@ -1,0 +1,273 @@
+#include "eq/operations.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace tq50r::eq {
+
+namespace {
+
+EqBand* bandAt(EqSetting& setting, int n) {
+    if (n < 1 || n > BandCount) {
+        return nullptr;
+    }
+    return &setting.band(n);
+}
+
+constexpr EditResult Nothing{false, false};
+constexpr EditResult Changed{true, true};
+constexpr EditResult RefreshOnly{false, true};
+
+EditResult refreshed(bool changed) {
+    return {changed, true};
+}
+
+// Keeps a shelf on its side of 1000 Hz after its type or frequency was set.
+void holdShelfAtSplit(EqBand& band) {
+    const EqBandType type = band.bandType();
+    if ((type == EqBandType::HighShelf && band.freqIndex < ShelfSplitIndex) ||
+        (type == EqBandType::LowShelf && band.freqIndex > ShelfSplitIndex)) {
+        band.freqIndex = ShelfSplitIndex;
+    }
+}
+
+bool sameBand(const EqBand& a, const EqBand& b) {
+    return a.type == b.type && a.freqIndex == b.freqIndex && a.qIndex == b.qIndex &&
+           a.gainIndex == b.gainIndex && a.off == b.off && a.deviceOff == b.deviceOff;
+}
+
+bool sameSetting(const EqSetting& a, const EqSetting& b) {
+    if (a.trimDb != b.trimDb || a.bypass != b.bypass) {
+        return false;
+    }
+    return std::equal(a.bands.begin(), a.bands.end(), b.bands.begin(), sameBand);
+}
+
+std::string formatFixed(double value, int decimals) {
+    // std::to_chars never looks at the locale, so a decimal comma cannot appear.
+    constexpr std::size_t bufferSize = 64;
+    char buffer[bufferSize];
+    const auto result =
+        std::to_chars(buffer, buffer + bufferSize, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc{}) {
+        return {};
+    }
+    return std::string(buffer, result.ptr);
+}
+
+constexpr int FrequencyDecimals = 1;
+constexpr int QDecimals = 2;
+
+} // namespace
+
+EditResult stepFrequencyUp(EqSetting& setting, int n) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    if (band->bandType() == EqBandType::LowShelf && band->freqIndex >= ShelfSplitIndex) {
+        return Nothing;
+    }
+    if (band->freqIndex >= MaxFreqIndex) {
+        return RefreshOnly;
+    }
+    ++band->freqIndex;
+    return Changed;
+}
+
+EditResult stepFrequencyDown(EqSetting& setting, int n) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    if (band->bandType() == EqBandType::HighShelf && band->freqIndex <= ShelfSplitIndex) {
+        return Nothing;
+    }
+    if (band->freqIndex <= 0) {
+        return RefreshOnly;
+    }
+    --band->freqIndex;
+    return Changed;
+}
+
+EditResult stepQUp(EqSetting& setting, int n) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    const int before = band->qIndex;
+    band->qIndex = std::min(band->qIndex + 1, MaxQIndex);
+    return refreshed(band->qIndex != before);
+}
+
+EditResult stepQDown(EqSetting& setting, int n) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    const int before = band->qIndex;
+    band->qIndex = std::max(band->qIndex - 1, 0);
+    return refreshed(band->qIndex != before);
+}
+
+EditResult cycleType(EqSetting& setting, int n) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    ++band->type;
+    // The test is on the table frequency, strictly below or above 1000.0 Hz.
+    const double hz = frequencyHz(band->freqIndex);
+    const EqBandType type = band->bandType();
+    if ((type == EqBandType::HighShelf && hz < ShelfSplitHz) ||
+        (type == EqBandType::LowShelf && hz > ShelfSplitHz)) {
+        band->freqIndex = ShelfSplitIndex;
+    }
+    return Changed;
+}
+
+EditResult toggleOff(EqSetting& setting, int n) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    band->off = !band->off;
+    return Changed;
+}
+
+EditResult setGainFromFader(EqSetting& setting, int n, int position) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    const int gainIndex =
+        gainIndexFromFaderPosition(std::clamp(position, MinFaderPosition, MaxFaderPosition));
+    if (gainIndex == band->gainIndex) {
+        return Nothing;
+    }
+    band->gainIndex = gainIndex;
+    return Changed;
+}
+
+EditResult setFromPlot(EqSetting& setting, int n, double hz, int gainDb) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    const EqBand before = *band;
+    band->gainIndex = gainIndexFromFaderPosition(-std::clamp(gainDb, MinBandGainDb, MaxBandGainDb));
+    if (hz < PlotSnapLowHz) {
+        hz = FrequencyTable.front();
+    } else if (hz > PlotSnapHighHz) {
+        hz = FrequencyTable.back();
+    }
+    band->freqIndex = frequencyToIndex(hz);
+    holdShelfAtSplit(*band);
+    return refreshed(!sameBand(before, *band));
+}
+
+EditResult stepTrim(EqSetting& setting, int step) {
+    const long long next = static_cast<long long>(setting.trimDb) + step;
+    if (step == 0 || next < MinTrimDb || next > MaxTrimDb) {
+        return Nothing;
+    }
+    setting.trimDb = static_cast<int>(next);
+    return Changed;
+}
+
+EditResult toggleBypass(EqSetting& setting) {
+    setting.bypass = !setting.bypass;
+    return Changed;
+}
+
+EditResult applyBandReport(EqSetting& setting, int n, const BandBytes& bytes) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    const EqBand before = *band;
+    band->type = typeFromWireCode(bytes.typeCode);
+    band->freqIndex = decodeFreqIndex(bytes.freqHigh, bytes.freqLow);
+    band->gainIndex = bytes.gainIndex;
+    band->qIndex = decodeQIndex(bytes.qIndex);
+    band->off = bytes.off != 0;
+    band->deviceOff = band->off;
+    return refreshed(!sameBand(before, *band));
+}
+
+EditResult applyBlock(EqSetting& setting, const BlockFields& fields) {
+    const EqSetting before = setting;
+    setting.trimDb = decodeTrim(fields.trim);
+    setting.bypass = fields.bypass != 0;
+    for (int n = 1; n <= BandCount; ++n) {
+        const BandBytes& bytes = fields.bands[static_cast<std::size_t>(n - 1)];
+        EqBand& band = setting.band(n);
+        band.type = typeFromWireCode(bytes.typeCode);
+        band.freqIndex = decodeFreqIndex(bytes.freqHigh, bytes.freqLow);
+        holdShelfAtSplit(band);
+        band.qIndex = decodeQIndex(bytes.qIndex);
+        band.off = bytes.off != 0;
+        band.deviceOff = band.off;
+        const int position = faderPositionFromGainIndex(bytes.gainIndex);
+        if (position != faderPositionFromGainIndex(band.gainIndex)) {
+            band.gainIndex = gainIndexFromFaderPosition(position);
+        }
+    }
+    return refreshed(!sameSetting(before, setting));
+}
+
+int frequencyToIndex(double hz) {
+    if (hz < FrequencyTable.front()) {
+        return 0;
+    }
+    for (int k = 0; k < MaxFreqIndex; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        if (FrequencyTable[at] <= hz && hz < FrequencyTable[at + 1]) {
+            return k + 1;
+        }
+    }
+    return MaxFreqIndex;
+}
+
+bool shownOff(const EqBand& band, bool connected) {
+    return connected ? band.deviceOff : band.off;
+}
+
+double frequencyHz(int freqIndex) {
+    return FrequencyTable[static_cast<std::size_t>(std::clamp(freqIndex, 0, MaxFreqIndex))];
+}
+
+double qValue(int qIndex) {
+    return QTable[static_cast<std::size_t>(std::clamp(qIndex, 0, MaxQIndex))];
+}
+
+std::string formatFrequency(double hz) {
+    return formatFixed(hz, FrequencyDecimals);
+}
+
+std::string formatQ(double q) {
+    return formatFixed(q, QDecimals);
+}
+
+std::string frequencyText(int freqIndex) {
+    return formatFrequency(frequencyHz(freqIndex));
+}
+
+std::string qText(int qIndex) {
+    return formatQ(qValue(qIndex));
+}
+
+std::string_view typeName(EqBandType type) {
+    switch (type) {
+    case EqBandType::HighShelf:
+        return "High Shelf";
+    case EqBandType::LowShelf:
+        return "Low Shelf";
+    case EqBandType::Peak:
+        break;
+    }
+    return "Peak";
+}
+
+} // namespace tq50r::eq
