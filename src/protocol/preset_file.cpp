@@ -1,0 +1,336 @@
+#include "protocol/preset_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace tq50r::protocol {
+
+namespace {
+
+constexpr int EndOfInput = -1;
+constexpr int ReadFailure = -2;
+constexpr std::size_t ReadChunkSize = 4096;
+constexpr mode_t NewFileMode = 0644;
+constexpr mode_t PermissionBits = 07777;
+constexpr std::uint8_t ExpectedFirstByte = 0x01;
+constexpr std::size_t CommandByteIndex = CommandOffset;
+constexpr char HexDigits[] = "0123456789ABCDEF";
+constexpr unsigned HexBase = 16;
+constexpr unsigned DecimalBase = 10;
+constexpr unsigned ByteModulus = 256;
+constexpr unsigned NibbleBits = 4;
+constexpr unsigned NibbleMask = 0x0F;
+constexpr std::string_view LineEnd = "\r\n";
+
+std::string errnoText(int error) {
+    return std::generic_category().message(error);
+}
+
+std::string hexByte(std::uint8_t b) {
+    std::string text = "0x";
+    text.push_back(HexDigits[b >> NibbleBits]);
+    text.push_back(HexDigits[b & NibbleMask]);
+    return text;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+int digitValue(char c, unsigned base) {
+    int value = -1;
+    if (c >= '0' && c <= '9') {
+        value = c - '0';
+    } else if (c >= 'A' && c <= 'F') {
+        value = c - 'A' + static_cast<int>(DecimalBase);
+    } else if (c >= 'a' && c <= 'f') {
+        value = c - 'a' + static_cast<int>(DecimalBase);
+    }
+    return value < static_cast<int>(base) ? value : -1;
+}
+
+// "0x" hexadecimal or decimal with an optional sign; the low eight bits of the number.
+std::optional<std::uint8_t> parseNumber(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    unsigned base = DecimalBase;
+    bool negative = false;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = HexBase;
+        text.remove_prefix(2);
+    } else if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    unsigned value = 0; // kept modulo 256, so it never overflows
+    for (char c : text) {
+        const int digit = digitValue(c, base);
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        value = (value * base + static_cast<unsigned>(digit)) % ByteModulus;
+    }
+    if (negative) {
+        value = (ByteModulus - value) % ByteModulus;
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+PresetReadResult failure(PresetError error, std::string message) {
+    PresetReadResult result;
+    result.error = error;
+    result.message = std::move(message);
+    return result;
+}
+
+std::string lineWord(std::size_t n) {
+    return n == 1 ? " line" : " lines";
+}
+
+// Reads at most 74 lines from `next` (a callable returning the next byte,
+// EndOfInput or ReadFailure) and never more than PresetMaxLineLength + 1
+// characters of any line.
+template <typename NextByte>
+PresetReadResult parsePreset(NextByte&& next, const std::string& source) {
+    ParameterBlock block{};
+    std::copy(FrameTrailer.begin(), FrameTrailer.end(), block.begin() + block::TrailerOffset);
+
+    std::string line;
+    line.reserve(PresetMaxLineLength + 1);
+    std::size_t lines = 0;
+    bool atEnd = false;
+    while (lines < PresetLineCount && !atEnd) {
+        line.clear();
+        bool sawLineEnd = false;
+        while (true) {
+            const int c = next();
+            if (c == ReadFailure) {
+                return failure(PresetError::Unreadable,
+                               "cannot read " + source + ": " + errnoText(errno));
+            }
+            if (c == EndOfInput) {
+                atEnd = true;
+                break;
+            }
+            if (c == '\n') {
+                sawLineEnd = true;
+                break;
+            }
+            if (line.size() == PresetMaxLineLength) {
+                return failure(PresetError::Malformed,
+                               "line " + std::to_string(lines + 1) + " is too long (more than " +
+                                   std::to_string(PresetMaxLineLength) + " characters)");
+            }
+            line.push_back(static_cast<char>(c));
+        }
+        if (atEnd && !sawLineEnd && line.empty()) {
+            break; // nothing after the last line end
+        }
+        ++lines;
+        const auto value = parseNumber(line);
+        if (!value) {
+            const bool empty = line.find_first_not_of(" \t\r") == std::string::npos;
+            return failure(PresetError::Malformed, "line " + std::to_string(lines) +
+                                                       (empty ? " is empty" : " is not a number"));
+        }
+        block[lines - 1] = *value;
+    }
+    if (lines == 0) {
+        return failure(PresetError::Malformed,
+                       "file is empty, a preset has " + std::to_string(PresetLineCount) + " lines");
+    }
+    if (lines < PresetLineCount) {
+        return failure(PresetError::Malformed, "file has only " + std::to_string(lines) +
+                                                   lineWord(lines) + ", a preset has " +
+                                                   std::to_string(PresetLineCount));
+    }
+
+    block[LengthOffset] = static_cast<std::uint8_t>(ParameterBlockSize);
+    const auto settingCode = static_cast<std::uint8_t>(CommandCode::Setting);
+    if (block[0] != ExpectedFirstByte) {
+        return failure(PresetError::NotPreset, "not a preset: first byte is " + hexByte(block[0]) +
+                                                   ", expected " + hexByte(ExpectedFirstByte));
+    }
+    if (block[CommandByteIndex] != settingCode) {
+        return failure(PresetError::NotPreset, "not a preset: sixth byte is " +
+                                                   hexByte(block[CommandByteIndex]) +
+                                                   ", expected " + hexByte(settingCode));
+    }
+    PresetReadResult result;
+    result.block = block;
+    return result;
+}
+
+// Closes a descriptor and removes a temporary file unless released.
+class TempFile {
+public:
+    TempFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        closeFd();
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+        }
+    }
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+    int closeFd() {
+        int rc = 0;
+        if (fd_ >= 0) {
+            rc = ::close(fd_);
+            fd_ = -1;
+        }
+        return rc;
+    }
+    void release() { path_.clear(); }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string presetText(const ParameterBlock& block) {
+    std::string text;
+    text.reserve(block.size() * (4 + LineEnd.size()));
+    for (std::uint8_t b : block) {
+        text += hexByte(b);
+        text += LineEnd;
+    }
+    return text;
+}
+
+PresetWriteResult writePresetFile(const ParameterBlock& block, const std::filesystem::path& path) {
+    const std::string target = path.string();
+    auto fail = [&target](int error) {
+        return PresetWriteResult{PresetError::Unwritable,
+                                 "cannot write " + target + ": " + errnoText(error)};
+    };
+    if (path.filename().empty()) {
+        return fail(EISDIR);
+    }
+    const std::filesystem::path dir =
+        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    std::string tempName = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tempName.data());
+    if (fd < 0) {
+        return fail(errno);
+    }
+    TempFile temp(fd, tempName);
+
+    // An existing preset keeps its permissions.
+    struct stat existing {};
+    const mode_t mode = (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+                            ? (existing.st_mode & PermissionBits)
+                            : NewFileMode;
+    if (::fchmod(temp.fd(), mode) != 0 || !writeAll(temp.fd(), presetText(block)) ||
+        ::fsync(temp.fd()) != 0) {
+        return fail(errno);
+    }
+    if (temp.closeFd() != 0) {
+        return fail(errno);
+    }
+    if (::rename(temp.path().c_str(), target.c_str()) != 0) {
+        return fail(errno);
+    }
+    temp.release();
+    // Make the rename itself durable; a failure here leaves a complete file either way.
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return {};
+}
+
+PresetReadResult readPresetFile(const std::filesystem::path& path) {
+    const std::string source = path.string();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return failure(PresetError::Unreadable, "cannot open " + source + ": " + errnoText(errno));
+    }
+    std::array<char, ReadChunkSize> buffer{};
+    std::size_t have = 0;
+    std::size_t pos = 0;
+    auto next = [&]() -> int {
+        if (pos == have) {
+            ssize_t n = 0;
+            do {
+                n = ::read(fd, buffer.data(), buffer.size());
+            } while (n < 0 && errno == EINTR);
+            if (n < 0) {
+                return ReadFailure;
+            }
+            if (n == 0) {
+                return EndOfInput;
+            }
+            have = static_cast<std::size_t>(n);
+            pos = 0;
+        }
+        return static_cast<unsigned char>(buffer[pos++]);
+    };
+    PresetReadResult result = parsePreset(next, source);
+    ::close(fd);
+    return result;
+}
+
+PresetReadResult readPreset(std::istream& in) {
+    std::streambuf* buf = in.rdbuf();
+    auto next = [buf]() -> int {
+        if (buf == nullptr) {
+            return EndOfInput;
+        }
+        const auto c = buf->sbumpc();
+        return std::char_traits<char>::eq_int_type(c, std::char_traits<char>::eof())
+                   ? EndOfInput
+                   : static_cast<int>(
+                         static_cast<unsigned char>(std::char_traits<char>::to_char_type(c)));
+    };
+    return parsePreset(next, "stream");
+}
+
+PresetReadResult readPreset(std::string_view bytes) {
+    std::size_t pos = 0;
+    auto next = [&]() -> int {
+        return pos < bytes.size() ? static_cast<int>(static_cast<unsigned char>(bytes[pos++]))
+                                  : EndOfInput;
+    };
+    return parsePreset(next, "input");
+}
+
+std::string presetFileName(std::string_view name) {
+    std::string result(name);
+    if (!name.ends_with(PresetSuffix)) {
+        result += PresetSuffix;
+    }
+    return result;
+}
+
+} // namespace tq50r::protocol
