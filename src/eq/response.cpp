@@ -97,6 +97,17 @@ Biquad design(FilterKind kind, double gDb, double f0Hz, double q) {
     return c;
 }
 
+// |H(e^jw)| in dB for H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2),
+// given the cosines and sines of w and 2w.
+inline double magnitudeDb(const Biquad& c, double cosW, double sinW, double cos2W, double sin2W) {
+    const double nRe = c.b0 + c.b1 * cosW + c.b2 * cos2W;
+    const double nIm = c.b1 * sinW + c.b2 * sin2W;
+    const double aRe = 1.0 + c.a1 * cosW + c.a2 * cos2W;
+    const double aIm = c.a1 * sinW + c.a2 * sin2W;
+    // 20 log10(|N| / |A|), taken on the squared magnitudes (no square roots).
+    return DbPerDecadeOfPower * std::log10((nRe * nRe + nIm * nIm) / (aRe * aRe + aIm * aIm));
+}
+
 ResponseGrid makeGrid() {
     ResponseGrid grid;
     const double topDecades = std::log10(GridTopHz);
@@ -136,13 +147,7 @@ void computeBandResponse(FilterKind kind, double gDb, double f0Hz, double q, Ban
     const Biquad c = design(kind, gDb, f0Hz, q);
     const ResponseGrid& grid = ResponseGrid::instance();
     for (std::size_t i = 0; i < out.size(); ++i) {
-        // H(e^jw) = (b0 + b1 e^-jw + b2 e^-2jw) / (1 + a1 e^-jw + a2 e^-2jw)
-        const double nRe = c.b0 + c.b1 * grid.cosW[i] + c.b2 * grid.cos2W[i];
-        const double nIm = c.b1 * grid.sinW[i] + c.b2 * grid.sin2W[i];
-        const double aRe = 1.0 + c.a1 * grid.cosW[i] + c.a2 * grid.cos2W[i];
-        const double aIm = c.a1 * grid.sinW[i] + c.a2 * grid.sin2W[i];
-        // 20 log10(|N| / |A|), taken on the squared magnitudes (no square roots).
-        out[i] = DbPerDecadeOfPower * std::log10((nRe * nRe + nIm * nIm) / (aRe * aRe + aIm * aIm));
+        out[i] = magnitudeDb(c, grid.cosW[i], grid.sinW[i], grid.cos2W[i], grid.sin2W[i]);
     }
 }
 
@@ -150,6 +155,12 @@ BandResponse computeBandResponse(FilterKind kind, double gDb, double f0Hz, doubl
     BandResponse out;
     computeBandResponse(kind, gDb, f0Hz, q, out);
     return out;
+}
+
+double bandResponseAt(FilterKind kind, double gDb, double f0Hz, double q, double hz) {
+    const Biquad c = design(kind, gDb, f0Hz, q);
+    const double w = std::numbers::pi * hz / GridTopHz;
+    return magnitudeDb(c, std::cos(w), std::sin(w), std::cos(2.0 * w), std::sin(2.0 * w));
 }
 
 void computeBandResponse(const EqBand& band, bool shownOff, BandResponse& out) {

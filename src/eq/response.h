@@ -41,6 +41,9 @@ struct ResponseGrid {
 void computeBandResponse(FilterKind kind, double gDb, double f0Hz, double q, BandResponse& out);
 BandResponse computeBandResponse(FilterKind kind, double gDb, double f0Hz, double q);
 
+// The same band's response in dB at any frequency hz (0..24000).
+double bandResponseAt(FilterKind kind, double gDb, double f0Hz, double q, double hz);
+
 // Fills `out` for a band as the editor holds it: kind from its type, f0 and Q
 // from the tables, the fader's whole-dB gain. A band shown off is 0 dB
 // everywhere.
