@@ -1,0 +1,58 @@
+#include "editor/image_button.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace tq50r::editor {
+
+namespace {
+// Opacity of a disabled picture.
+constexpr double DisabledOpacity = 0.4;
+} // namespace
+
+ImageButton::ImageButton(const QString& name, QSize size, QWidget* parent) : QWidget(parent) {
+    setObjectName(name);
+    resize(size);
+    setMouseTracking(true);
+}
+
+void ImageButton::setPicture(const QPixmap& picture, int pictureIndex) {
+    picture_ = picture;
+    pictureIndex_ = pictureIndex;
+    update();
+}
+
+void ImageButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!isEnabled()) {
+        p.setOpacity(DisabledOpacity);
+    }
+    p.drawPixmap(0, 0, picture_);
+}
+
+void ImageButton::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    emit mouseDown(event->button());
+}
+
+void ImageButton::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        pressed_ = false;
+    }
+    emit mouseUp(event->button());
+    if (click) {
+        emit clicked();
+    }
+}
+
+void ImageButton::mouseMoveEvent(QMouseEvent*) {
+    emit mouseMoved();
+}
+
+void ImageButton::enterEvent(QEnterEvent*) {
+    emit mouseMoved();
+}
+
+} // namespace tq50r::editor
