@@ -14,98 +14,71 @@ namespace {
 constexpr double DbPerDecadeOfAmplitude = 20.0;
 constexpr double DbPerDecadeOfPower = 10.0;
 
-// b0, b1, b2 over a0 = 1, a1, a2.
-struct Biquad {
-    double b0 = 1.0;
-    double b1 = 0.0;
-    double b2 = 0.0;
-    double a1 = 0.0;
-    double a2 = 0.0;
+// One side (numerator or denominator) of a band's transfer function written
+// in the bilinear variable s = (1 - z^-1) / (1 + z^-1):
+//   c0 + c1 z^-1 + c2 z^-2 = (1 + z^-1)^2 (alpha s^2 + beta s + gamma),
+// so c0 = alpha + beta + gamma, c1 = 2 (gamma - alpha), c2 = alpha - beta + gamma.
+// On the unit circle s = j tan(w / 2), and |side|^2 is proportional to
+//   (gamma cos^2(w/2) - alpha sin^2(w/2))^2 + beta^2 sin^2(w/2) cos^2(w/2).
+// Evaluated this way nothing cancels at low frequencies; the plain sum of
+// cosines (1 - cos w) loses about a nanodecibel on narrow low bands.
+struct Side {
+    double alpha = 0.0;
+    double beta = 0.0;
+    double gamma = 0.0;
 };
 
-// Peaking and shelving designs by the bilinear transform with pre-warping;
-// a cut is the exact inverse of the boost of the same size. V >= 1 always.
-Biquad design(FilterKind kind, double gDb, double f0Hz, double q) {
+struct Sides {
+    Side numerator;
+    Side denominator;
+};
+
+// The peaking and shelving designs of the bilinear transform with frequency
+// pre-warping, K = tan(pi f0 / 48000) and V = 10^(|g| / 20) >= 1. A cut is the
+// exact inverse of the boost of the same size (numerator and denominator
+// swap). Expanded and divided by the denominator's c0 these are the
+// coefficients b0..a2 that designBiquad returns.
+Sides designSides(FilterKind kind, double gDb, double f0Hz, double q) {
     const double k = std::tan(std::numbers::pi * f0Hz / SampleRateHz);
     const double kk = k * k;
-    const bool boost = gDb >= 0.0;
     const double v = std::pow(10.0, std::abs(gDb) / DbPerDecadeOfAmplitude);
     const double sqrt2 = std::numbers::sqrt2;
-    Biquad c;
+    Side flat{1.0, 1.0, 1.0};
+    Side boosted = flat;
     switch (kind) {
-    case FilterKind::Peak: {
-        if (boost) {
-            const double d = 1.0 + k / q + kk;
-            c.b0 = (1.0 + v * k / q + kk) / d;
-            c.b1 = 2.0 * (kk - 1.0) / d;
-            c.b2 = (1.0 - v * k / q + kk) / d;
-            c.a1 = c.b1;
-            c.a2 = (1.0 - k / q + kk) / d;
-        } else {
-            const double d = 1.0 + v * k / q + kk;
-            c.b0 = (1.0 + k / q + kk) / d;
-            c.b1 = 2.0 * (kk - 1.0) / d;
-            c.b2 = (1.0 - k / q + kk) / d;
-            c.a1 = c.b1;
-            c.a2 = (1.0 - v * k / q + kk) / d;
-        }
+    case FilterKind::Peak:
+        flat = {1.0, k / q, kk};
+        boosted = {1.0, v * k / q, kk};
         break;
-    }
-    case FilterKind::LowShelf: {
-        const double sqrt2v = std::sqrt(2.0 * v);
-        if (boost) {
-            const double d = 1.0 + sqrt2 * k + kk;
-            c.b0 = (1.0 + sqrt2v * k + v * kk) / d;
-            c.b1 = 2.0 * (v * kk - 1.0) / d;
-            c.b2 = (1.0 - sqrt2v * k + v * kk) / d;
-            c.a1 = 2.0 * (kk - 1.0) / d;
-            c.a2 = (1.0 - sqrt2 * k + kk) / d;
-        } else {
-            const double d = 1.0 + sqrt2v * k + v * kk;
-            c.b0 = (1.0 + sqrt2 * k + kk) / d;
-            c.b1 = 2.0 * (kk - 1.0) / d;
-            c.b2 = (1.0 - sqrt2 * k + kk) / d;
-            c.a1 = 2.0 * (v * kk - 1.0) / d;
-            c.a2 = (1.0 - sqrt2v * k + v * kk) / d;
-        }
+    case FilterKind::LowShelf:
+        flat = {1.0, sqrt2 * k, kk};
+        boosted = {1.0, std::sqrt(2.0 * v) * k, v * kk};
         break;
-    }
-    case FilterKind::HighShelf: {
-        const double sqrt2v = std::sqrt(2.0 * v);
-        if (boost) {
-            const double d = 1.0 + sqrt2 * k + kk;
-            c.b0 = (v + sqrt2v * k + kk) / d;
-            c.b1 = 2.0 * (kk - v) / d;
-            c.b2 = (v - sqrt2v * k + kk) / d;
-            c.a1 = 2.0 * (kk - 1.0) / d;
-            c.a2 = (1.0 - sqrt2 * k + kk) / d;
-        } else {
-            const double n = v + sqrt2v * k + kk;
-            const double sqrt2overV = std::sqrt(2.0 / v);
-            const double d = 1.0 + sqrt2overV * k + kk / v;
-            c.b0 = (1.0 + sqrt2 * k + kk) / n;
-            c.b1 = 2.0 * (kk - 1.0) / n;
-            c.b2 = (1.0 - sqrt2 * k + kk) / n;
-            c.a1 = 2.0 * (kk / v - 1.0) / d;
-            c.a2 = (1.0 - sqrt2overV * k + kk / v) / d;
-        }
+    case FilterKind::HighShelf:
+        flat = {1.0, sqrt2 * k, kk};
+        boosted = {v, std::sqrt(2.0 * v) * k, kk};
         break;
-    }
     default:
-        break; // unknown kind: the flat pass-through of a default Biquad
+        break; // unknown kind: equal sides, a flat 0 dB band
     }
-    return c;
+    if (gDb >= 0.0) {
+        return {boosted, flat};
+    }
+    return {flat, boosted};
 }
 
-// |H(e^jw)| in dB for H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2),
-// given the cosines and sines of w and 2w.
-inline double magnitudeDb(const Biquad& c, double cosW, double sinW, double cos2W, double sin2W) {
-    const double nRe = c.b0 + c.b1 * cosW + c.b2 * cos2W;
-    const double nIm = c.b1 * sinW + c.b2 * sin2W;
-    const double aRe = 1.0 + c.a1 * cosW + c.a2 * cos2W;
-    const double aIm = c.a1 * sinW + c.a2 * sin2W;
-    // 20 log10(|N| / |A|), taken on the squared magnitudes (no square roots).
-    return DbPerDecadeOfPower * std::log10((nRe * nRe + nIm * nIm) / (aRe * aRe + aIm * aIm));
+// |side(e^jw)|^2 up to a factor common to both sides.
+inline double squaredMagnitude(const Side& p, double sinHalfSq, double cosHalfSq,
+                               double sinCosHalfSq) {
+    const double re = p.gamma * cosHalfSq - p.alpha * sinHalfSq;
+    return re * re + p.beta * p.beta * sinCosHalfSq;
+}
+
+// 20 log10(|N| / |A|), taken on the squared magnitudes (no square roots).
+inline double magnitudeDb(const Sides& h, double sinHalfSq, double cosHalfSq, double sinCosHalfSq) {
+    return DbPerDecadeOfPower *
+           std::log10(squaredMagnitude(h.numerator, sinHalfSq, cosHalfSq, sinCosHalfSq) /
+                      squaredMagnitude(h.denominator, sinHalfSq, cosHalfSq, sinCosHalfSq));
 }
 
 ResponseGrid makeGrid() {
@@ -120,11 +93,26 @@ ResponseGrid makeGrid() {
         grid.sinW[at] = std::sin(w);
         grid.cos2W[at] = std::cos(2.0 * w);
         grid.sin2W[at] = std::sin(2.0 * w);
+        const double sinHalf = std::sin(w / 2.0);
+        const double cosHalf = std::cos(w / 2.0);
+        grid.sinHalfSq[at] = sinHalf * sinHalf;
+        grid.cosHalfSq[at] = cosHalf * cosHalf;
+        grid.sinCosHalfSq[at] = grid.sinHalfSq[at] * grid.cosHalfSq[at];
     }
     return grid;
 }
 
 } // namespace
+
+BiquadCoefficients designBiquad(FilterKind kind, double gDb, double f0Hz, double q) {
+    const Sides h = designSides(kind, gDb, f0Hz, q);
+    const auto c0 = [](const Side& p) { return p.alpha + p.beta + p.gamma; };
+    const auto c1 = [](const Side& p) { return 2.0 * (p.gamma - p.alpha); };
+    const auto c2 = [](const Side& p) { return p.alpha - p.beta + p.gamma; };
+    const double a0 = c0(h.denominator);
+    return {c0(h.numerator) / a0, c1(h.numerator) / a0, c2(h.numerator) / a0,
+            c1(h.denominator) / a0, c2(h.denominator) / a0};
+}
 
 FilterKind filterKind(EqBandType type) {
     switch (type) {
@@ -144,10 +132,10 @@ const ResponseGrid& ResponseGrid::instance() {
 }
 
 void computeBandResponse(FilterKind kind, double gDb, double f0Hz, double q, BandResponse& out) {
-    const Biquad c = design(kind, gDb, f0Hz, q);
+    const Sides h = designSides(kind, gDb, f0Hz, q);
     const ResponseGrid& grid = ResponseGrid::instance();
     for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = magnitudeDb(c, grid.cosW[i], grid.sinW[i], grid.cos2W[i], grid.sin2W[i]);
+        out[i] = magnitudeDb(h, grid.sinHalfSq[i], grid.cosHalfSq[i], grid.sinCosHalfSq[i]);
     }
 }
 
@@ -158,9 +146,13 @@ BandResponse computeBandResponse(FilterKind kind, double gDb, double f0Hz, doubl
 }
 
 double bandResponseAt(FilterKind kind, double gDb, double f0Hz, double q, double hz) {
-    const Biquad c = design(kind, gDb, f0Hz, q);
-    const double w = std::numbers::pi * hz / GridTopHz;
-    return magnitudeDb(c, std::cos(w), std::sin(w), std::cos(2.0 * w), std::sin(2.0 * w));
+    const Sides h = designSides(kind, gDb, f0Hz, q);
+    const double halfW = std::numbers::pi * hz / GridTopHz / 2.0;
+    const double sinHalf = std::sin(halfW);
+    const double cosHalf = std::cos(halfW);
+    const double sinHalfSq = sinHalf * sinHalf;
+    const double cosHalfSq = cosHalf * cosHalf;
+    return magnitudeDb(h, sinHalfSq, cosHalfSq, sinHalfSq * cosHalfSq);
 }
 
 void computeBandResponse(const EqBand& band, bool shownOff, BandResponse& out) {

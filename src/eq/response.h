@@ -23,16 +23,32 @@ using BandResponse = std::array<double, ResponsePointCount>;
 using TotalResponse = std::array<double, ResponsePointCount>;
 
 // f_i = 24000^(i / 1024) Hz for i = 0..1023, with the cosines and sines of
-// w_i = pi * f_i / 24000 and of 2 w_i, computed once for the process.
+// w_i = pi * f_i / 24000 and of 2 w_i, and the squared sine and cosine of
+// w_i / 2 (what the magnitude is evaluated from), computed once for the process.
 struct ResponseGrid {
     std::array<double, ResponsePointCount> freqHz{};
     std::array<double, ResponsePointCount> cosW{};
     std::array<double, ResponsePointCount> sinW{};
     std::array<double, ResponsePointCount> cos2W{};
     std::array<double, ResponsePointCount> sin2W{};
+    std::array<double, ResponsePointCount> sinHalfSq{};    // sin^2(w / 2)
+    std::array<double, ResponsePointCount> cosHalfSq{};    // cos^2(w / 2)
+    std::array<double, ResponsePointCount> sinCosHalfSq{}; // sin^2(w / 2) cos^2(w / 2)
 
     static const ResponseGrid& instance();
 };
+
+// A band's normalised biquad coefficients (a0 = 1):
+// H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2).
+struct BiquadCoefficients {
+    double b0 = 1.0;
+    double b1 = 0.0;
+    double b2 = 0.0;
+    double a1 = 0.0;
+    double a2 = 0.0;
+};
+
+BiquadCoefficients designBiquad(FilterKind kind, double gDb, double f0Hz, double q);
 
 // One band's response in dB at every grid point. g is the gain in dB (>= 0
 // boosts, < 0 cuts, 0 is flat), f0 the centre or corner frequency in Hz and q

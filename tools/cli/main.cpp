@@ -2,11 +2,16 @@
 //
 //   tq50r-tool response [PRESET.bin]   CSV of the summed response (1024 rows)
 //   tq50r-tool preset show PRESET.bin  the decoded setting as a table
+#include "eq/encoding.h"
 #include "eq/eq_setting.h"
+#include "eq/operations.h"
 #include "eq/response.h"
+#include "protocol/frames.h"
+#include "protocol/preset_file.h"
 
 #include <charconv>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,11 +62,56 @@ int writeResponse(const eq::EqSetting& setting) {
     return finishOutput();
 }
 
-int responseCommand(int argc, char** /*argv*/) {
+// The setting a preset file holds, decoded as File > Open does offline: the
+// block applied onto the start setting. Prints the reader's message on failure.
+std::optional<eq::EqSetting> loadPreset(const char* path) {
+    const protocol::PresetReadResult read = protocol::readPresetFile(path);
+    if (!read.ok()) {
+        const std::string message = "tq50r-tool: " + read.message + '\n';
+        std::fputs(message.c_str(), stderr);
+        return std::nullopt;
+    }
+    eq::EqSetting setting = eq::startSetting();
+    (void)eq::applyBlock(setting, protocol::readParameterBlock(*read.block));
+    return setting;
+}
+
+int responseCommand(int argc, char** argv) {
     if (argc == 2) {
         return writeResponse(eq::startSetting());
     }
+    if (argc == 3) {
+        const std::optional<eq::EqSetting> setting = loadPreset(argv[2]);
+        return setting ? writeResponse(*setting) : ExitFailure;
+    }
     return usageError();
+}
+
+void writeSetting(const eq::EqSetting& setting) {
+    std::printf("Trim: %d dB\n", setting.trimDb);
+    std::printf("Bypass: %s\n", setting.bypass ? "on" : "off");
+    std::printf("%-4s  %-10s  %9s  %6s  %9s  %s\n", "Band", "Type", "Freq (Hz)", "Q", "Gain (dB)",
+                "State");
+    for (int n = 1; n <= eq::BandCount; ++n) {
+        const eq::EqBand& band = setting.band(n);
+        const std::string type(eq::typeName(band.bandType()));
+        const std::string freq = eq::frequencyText(band.freqIndex);
+        const std::string q = eq::qText(band.qIndex);
+        std::printf("%-4d  %-10s  %9s  %6s  %9d  %s\n", n, type.c_str(), freq.c_str(), q.c_str(),
+                    eq::gainDbFromGainIndex(band.gainIndex), band.off ? "off" : "on");
+    }
+}
+
+int presetCommand(int argc, char** argv) {
+    if (argc != 4 || std::string_view(argv[2]) != "show") {
+        return usageError();
+    }
+    const std::optional<eq::EqSetting> setting = loadPreset(argv[3]);
+    if (!setting) {
+        return ExitFailure;
+    }
+    writeSetting(*setting);
+    return finishOutput();
 }
 
 } // namespace
@@ -73,6 +123,9 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[1];
     if (command == "response") {
         return responseCommand(argc, argv);
+    }
+    if (command == "preset") {
+        return presetCommand(argc, argv);
     }
     return usageError();
 }
