@@ -1,0 +1,84 @@
+#include "plot/fft_draw_widget.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace tq50r::plot {
+
+TFFTDrawWidget::TFFTDrawWidget(QWidget* parent)
+    : QWidget(parent), TFFTDraw([] { return makeQImageCanvas(); }) {
+    QWidget::resize(InitialWidth, InitialHeight);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+TFFTDrawWidget::~TFFTDrawWidget() = default;
+
+bool TFFTDrawWidget::ControlVisible() const {
+    return !(testAttribute(Qt::WA_WState_ExplicitShowHide) && testAttribute(Qt::WA_WState_Hidden));
+}
+
+void TFFTDrawWidget::SetControlSize(int width, int height) {
+    TFFTDraw::SetControlSize(width, height);
+    QWidget::resize(width, height);
+}
+
+QSize TFFTDrawWidget::sizeHint() const {
+    return QWidget::size();
+}
+
+void TFFTDrawWidget::Invalidate() {
+    needsPaintCycle_ = true;
+    update();
+}
+
+void TFFTDrawWidget::Paint() {
+    needsPaintCycle_ = false;
+    TFFTDraw::Paint();
+}
+
+const QImage& TFFTDrawWidget::ScreenImage() {
+    return static_cast<QImageCanvas&>(ControlCanvas()).Image();
+}
+
+void TFFTDrawWidget::ControlCanvasChanged() {
+    if (!inPaintEvent_) {
+        update();
+    }
+}
+
+void TFFTDrawWidget::paintEvent(QPaintEvent* event) {
+    inPaintEvent_ = true;
+    if (needsPaintCycle_) {
+        Paint();
+    }
+    inPaintEvent_ = false;
+    QPainter p(this);
+    const QImage& screen = ScreenImage();
+    if (screen.isNull()) {
+        p.fillRect(event->rect(), toQColor(Color()));
+        return;
+    }
+    p.drawImage(event->rect(), screen, event->rect());
+}
+
+void TFFTDrawWidget::resizeEvent(QResizeEvent* event) {
+    TFFTDraw::SetControlSize(width(), height());
+    needsPaintCycle_ = true;
+    QWidget::resizeEvent(event);
+}
+
+void TFFTDrawWidget::mousePressEvent(QMouseEvent* event) {
+    emit mousePressed(event->button(), event->position().toPoint(), event->modifiers());
+}
+
+void TFFTDrawWidget::mouseMoveEvent(QMouseEvent* event) {
+    emit mouseMoved(event->buttons(), event->position().toPoint(), event->modifiers());
+}
+
+void TFFTDrawWidget::mouseReleaseEvent(QMouseEvent* event) {
+    emit mouseReleased(event->button(), event->position().toPoint(), event->modifiers());
+}
+
+} // namespace tq50r::plot

@@ -1,0 +1,56 @@
+// A plot canvas over a QImage, painted with QPainter without antialiasing (crisp pixels).
+#pragma once
+
+#include "plot/core/canvas.h"
+
+#include <QImage>
+#include <QPainter>
+#include <memory>
+
+namespace tq50r::plot {
+
+QColor toQColor(TColor c);
+QFont toQFont(const TPlotFont& f);
+
+class QImageCanvas final : public Canvas {
+public:
+    QImageCanvas() = default;
+    ~QImageCanvas() override;
+
+    void SetSize(int width, int height) override;
+    int Width() const override { return image_.width(); }
+    int Height() const override { return image_.height(); }
+
+    void MoveTo(int x, int y) override;
+    void LineTo(int x, int y) override;
+    void FrameRect(const TRect& r) override;
+    void FillRect(const TRect& r) override;
+    void Rectangle(const TRect& r) override;
+    void Ellipse(const TRect& r) override;
+    void TextOut(int x, int y, const std::string& text) override;
+    int TextWidth(const std::string& text) override;
+    int TextHeight(const std::string& text) override;
+    void CopyRect(const TRect& destRect, Canvas& source, const TRect& sourceRect) override;
+
+    // The image with every pending paint finished.
+    const QImage& Image();
+
+private:
+    QPainter& painter();
+    void endPaint();
+    void applyPen(QPainter& p);
+    void applyBrush(QPainter& p, bool filled);
+    const QFontMetrics& metrics();
+
+    QImage image_;
+    std::unique_ptr<QPainter> painter_;
+    TPoint pos_;
+    // Font metrics of the last font asked for, kept while the font stays the same.
+    TPlotFont metricsFont_;
+    std::unique_ptr<QFontMetrics> metrics_;
+};
+
+// The factory the widget and the tools hand to TFFTDraw.
+std::unique_ptr<Canvas> makeQImageCanvas();
+
+} // namespace tq50r::plot
