@@ -1,0 +1,446 @@
+// The EQ editor over plain panels, offline and with a recording sender standing in for a device.
+#include "editor/eq_editor.h"
+#include "editor/fader.h"
+#include "editor/image_button.h"
+#include "editor/skin.h"
+#include "editor/spin_button.h"
+#include "eq/operations.h"
+#include "plot/fft_draw_widget.h"
+#include "protocol/frames.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tq50r::editor {
+namespace {
+
+// Records every send; connected or not as the test says.
+class RecordingSender : public EqSender {
+public:
+    bool isConnected = false;
+    std::vector<std::string> sent;
+
+    bool connected() const override { return isConnected; }
+    void sendBand(int n) override { sent.push_back("band" + std::to_string(n)); }
+    void sendTrim() override { sent.push_back("trim"); }
+    void sendBypass(bool requested) override { sent.push_back(requested ? "bypass1" : "bypass0"); }
+    void sendSetting(const SettingBlock&) override { sent.push_back("setting"); }
+};
+
+class EqEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<QWidget>();
+        window->resize(900, 620);
+        panel2 = new QWidget(window.get());
+        panel2->setGeometry(0, 0, 849, 241);
+        panel4 = new QWidget(window.get());
+        panel4->setGeometry(0, 250, 505, 353);
+        setting = eq::startSetting();
+        editor = std::make_unique<EqEditor>(panel2, panel4, setting, sender, nullptr);
+        editor->setClock([this] { return now; });
+    }
+
+    // Passes the settle pause after a whole setting.
+    void settle() { now += std::chrono::milliseconds(SettleMs + 1); }
+
+    // Mouse position on band n's marker, found with the editor's own mapping.
+    QPoint markerPoint(int n) const {
+        const PlotGeometry g = editor->plotGeometry();
+        const int bx = editor->plot()->GetBlockPos(n - 1).X;
+        const int target = -editor->trackBar(n)->position() + setting.trimDb;
+        for (int y = 0; y < g.heightPx; ++y) {
+            if (levelDb(g, y) == target) {
+                const double x = MapLeftOffsetPx + (bx - g.xMin) / (g.xMax - g.xMin) * g.widthPx;
+                return QPoint(static_cast<int>(x) + 1, y);
+            }
+        }
+        ADD_FAILURE() << "no row for level " << target;
+        return {};
+    }
+
+    std::unique_ptr<QWidget> window;
+    QWidget* panel2 = nullptr;
+    QWidget* panel4 = nullptr;
+    eq::EqSetting setting;
+    RecordingSender sender;
+    std::unique_ptr<EqEditor> editor;
+    EqEditor::Clock::time_point now{std::chrono::seconds(1000)};
+};
+
+TEST_F(EqEditorTest, ControlsSitWhereThePanelPutsThem) {
+    struct Place {
+        QString name;
+        QRect rect;
+    };
+    const Place places[] = {
+        {"EQImage1", {99, 48, 35, 20}},        {"EQImage5", {419, 48, 35, 20}},
+        {"EQType3", {256, 72, 41, 17}},        {"EQ2FreqEdit", {168, 96, 49, 22}},
+        {"EQ4FreqCButton", {376, 96, 17, 25}}, {"EQ5QEdit", {408, 136, 49, 22}},
+        {"EQ1QCButton", {136, 136, 17, 25}},   {"EQ3TrackBar", {272, 168, 25, 177}},
+        {"TrimDecImg", {96, 16, 17, 17}},      {"TrimAddImg", {112, 16, 17, 17}},
+        {"TrimEdit", {136, 16, 49, 22}},       {"BPImage", {456, 16, 42, 20}},
+    };
+    for (const Place& p : places) {
+        SCOPED_TRACE(p.name.toStdString());
+        auto* w = panel4->findChild<QWidget*>(p.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), p.rect);
+        EXPECT_FALSE(w->toolTip().isEmpty());
+    }
+    EXPECT_EQ(panel4->findChild<QWidget*>("EQ3TrackBar")->property("Tag").toInt(), 3);
+    auto* plot = panel2->findChild<QWidget*>("FFTDraw1");
+    ASSERT_NE(plot, nullptr);
+    EXPECT_EQ(plot->geometry(), layout::Plot);
+    for (const char* strip : {"LeftPaintBox", "BottomPaintBox", "RightPaintBox"}) {
+        EXPECT_NE(panel2->findChild<QWidget*>(strip), nullptr) << strip;
+    }
+}
+
+TEST_F(EqEditorTest, StartShowsTheStartSetting) {
+    const char* freqs[] = {"19.7", "62.5", "198.4", "630.0", "2010.0"};
+    for (int n = 1; n <= eq::BandCount; ++n) {
+        EXPECT_EQ(editor->freqEdit(n)->text().toStdString(), freqs[n - 1]);
+        EXPECT_EQ(editor->qEdit(n)->text(), "3.00");
+        EXPECT_EQ(editor->trackBar(n)->position(), 0);
+        EXPECT_EQ(editor->eqImage(n)->pictureIndex(), n - 1);
+        EXPECT_EQ(editor->eqType(n)->pictureIndex(), 1);
+    }
+    EXPECT_EQ(editor->trimEdit()->text(), "0");
+    EXPECT_TRUE(editor->label1()->text().isEmpty());
+    EXPECT_EQ(editor->selectedBand(), -1);
+    // A flat setting gives a flat 0 dB curve and the graph holds it.
+    int points = 0;
+    ASSERT_TRUE(editor->plot()->GetPlotNumPoints(CurveIndex, points));
+    EXPECT_EQ(points, eq::ResponsePointCount);
+    EXPECT_DOUBLE_EQ(
+        *std::max_element(editor->totalResponse().begin(), editor->totalResponse().end()), 0.0);
+}
+
+TEST_F(EqEditorTest, TypeCyclingMovesAShelfToOneKilohertz) {
+    struct Step {
+        eq::EqBandType type;
+        const char* freq;
+    };
+    const Step steps[] = {{eq::EqBandType::LowShelf, "198.4"},
+                          {eq::EqBandType::HighShelf, "1000.0"},
+                          {eq::EqBandType::Peak, "1000.0"}};
+    for (const Step& s : steps) {
+        editor->EQTypeClick(3);
+        EXPECT_EQ(setting.band(3).bandType(), s.type);
+        EXPECT_EQ(editor->freqEdit(3)->text().toStdString(), s.freq);
+        EXPECT_EQ(editor->eqType(3)->pictureIndex(), static_cast<int>(s.type));
+    }
+    EXPECT_TRUE(sender.sent.empty());
+}
+
+TEST_F(EqEditorTest, HoldingTrimDownStepsToMinus18AndLowersTheWholeCurve) {
+    setting.band(2).gainIndex = 12; // +6 dB so the curve is not flat
+    editor->updateBand(2);
+    const eq::TotalResponse before = editor->totalResponse();
+
+    editor->TrimDecDown();
+    EXPECT_EQ(setting.trimDb, -1);
+    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), TrimDecPressed);
+    ASSERT_TRUE(editor->inputDecTimer()->isActive());
+    EXPECT_EQ(editor->inputDecTimer()->interval(), TrimRepeatMs);
+    for (int tick = 0; tick < 25; ++tick) { // more ticks than steps: the limit holds
+        editor->InputDecTimerTimer();
+    }
+    EXPECT_EQ(setting.trimDb, -18);
+    EXPECT_EQ(editor->trimEdit()->text(), "-18");
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        ASSERT_NEAR(editor->totalResponse()[i], before[i] - 18.0, 1e-9) << i;
+    }
+    editor->TrimDecUp();
+    EXPECT_FALSE(editor->inputDecTimer()->isActive());
+    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), TrimDecReleased);
+
+    // A press at the limit changes nothing and starts no repetition.
+    editor->TrimDecDown();
+    EXPECT_EQ(setting.trimDb, -18);
+    EXPECT_FALSE(editor->inputDecTimer()->isActive());
+    editor->TrimDecUp();
+    editor->TrimAddDown();
+    EXPECT_EQ(setting.trimDb, -17);
+    EXPECT_TRUE(editor->inputAddTimer()->isActive());
+    editor->TrimAddUp();
+    EXPECT_TRUE(sender.sent.empty());
+}
+
+TEST_F(EqEditorTest, DragIsLimitedToTheTableAndTheGainRange) {
+    const QPoint p = markerPoint(3);
+    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    ASSERT_EQ(editor->selectedBand(), 2);
+
+    struct Move {
+        QPoint to;
+        int gainIndex;
+        int freqIndex;
+    };
+    const Move moves[] = {
+        {{p.x(), -4000}, 0, -1},  // far above: +12 dB
+        {{p.x(), 4000}, 48, -1},  // far below: -12 dB
+        {{-4000, p.y()}, 24, 1},  // far left: 19.7 Hz, filed under index 1
+        {{4000, p.y()}, 24, 300}, // far right: 20160 Hz
+    };
+    for (const Move& m : moves) {
+        editor->FFTDrawMouseMove(m.to.x(), m.to.y());
+        EXPECT_EQ(setting.band(3).gainIndex, m.gainIndex);
+        if (m.freqIndex >= 0) {
+            EXPECT_EQ(setting.band(3).freqIndex, m.freqIndex);
+        }
+        // Offline the controls follow the mouse.
+        EXPECT_EQ(editor->trackBar(3)->position(), eq::faderPositionFromGainIndex(m.gainIndex));
+    }
+    EXPECT_EQ(editor->label1()->text(), "Master EQ3");
+    EXPECT_EQ(editor->freqEdit(3)->text(), "20160.0");
+
+    editor->FFTDrawMouseUp();
+    EXPECT_EQ(editor->selectedBand(), -1);
+    const eq::EqBand after = setting.band(3);
+    editor->FFTDrawMouseMove(10, 10);
+    EXPECT_EQ(setting.band(3).freqIndex, after.freqIndex);
+    EXPECT_EQ(setting.band(3).gainIndex, after.gainIndex);
+}
+
+TEST_F(EqEditorTest, RightButtonSelectsNothingAndMovesOnlyTheCursor) {
+    const QPoint p = markerPoint(2);
+    editor->FFTDrawMouseDown(Qt::RightButton, p.x(), p.y());
+    EXPECT_EQ(editor->selectedBand(), -1);
+    editor->FFTDrawMouseMove(p.x(), p.y());
+    EXPECT_EQ(editor->plot()->cursor().shape(), Qt::CrossCursor);
+    EXPECT_EQ(setting.band(2).freqIndex, 50);
+    editor->FFTDrawMouseMove(p.x(), p.y() + 60);
+    EXPECT_EQ(editor->plot()->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(setting.band(2).gainIndex, eq::ZeroGainIndex);
+}
+
+TEST_F(EqEditorTest, OverlappingMarkersGiveTheLowerBand) {
+    setting.band(4).freqIndex = setting.band(2).freqIndex;
+    editor->updateBand(4);
+    const QPoint p = markerPoint(2);
+    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    EXPECT_EQ(editor->selectedBand(), 1);
+}
+
+TEST_F(EqEditorTest, OffBandIsHiddenFlatAndOutOfReach) {
+    setting.band(3).gainIndex = 12;
+    editor->updateBand(3);
+    const QPoint p = markerPoint(3);
+    editor->EQImageClick(3);
+    EXPECT_TRUE(setting.band(3).off);
+    EXPECT_EQ(editor->eqImage(3)->pictureIndex(), 3 + 4);
+    EXPECT_TRUE(editor->plot()->BlockHidden(2));
+    for (double v : editor->bandResponse(3)) {
+        ASSERT_EQ(v, 0.0);
+    }
+    EXPECT_FALSE(editor->trackBar(3)->isEnabled());
+    EXPECT_FALSE(editor->eqType(3)->isEnabled());
+    EXPECT_FALSE(editor->freqEdit(3)->isEnabled());
+    EXPECT_TRUE(editor->eqImage(3)->isEnabled());
+    editor->EQImage1MouseMove(3);
+    EXPECT_EQ(editor->label3()->text(), "Off");
+    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    EXPECT_EQ(editor->selectedBand(), -1);
+}
+
+TEST_F(EqEditorTest, ConnectedFaderSendsUserMovesOnly) {
+    sender.isConnected = true;
+    editor->updateBand(2);
+    sender.sent.clear();
+
+    // The user moves fader 2 (the fader raises its change itself).
+    editor->trackBar(2)->setPosition(-3);
+    editor->trackBar(2)->setPosition(-3); // same position: no change
+    editor->trackBar(2)->setPosition(-4);
+    EXPECT_EQ(sender.sent, (std::vector<std::string>{"band2", "band2"}));
+    EXPECT_EQ(setting.band(2).gainIndex, 16);
+    EXPECT_EQ(editor->faderSyncState(), FaderSyncSent);
+
+    // Program-made moves: a band report shown by updateBand, and a whole setting.
+    sender.sent.clear();
+    setting.band(2).gainIndex = 30;
+    editor->updateBand(2);
+    EXPECT_EQ(editor->trackBar(2)->position(), 3);
+    eq::EqSetting other = eq::startSetting();
+    for (eq::EqBand& b : other.bands) {
+        b.gainIndex = 40;
+    }
+    editor->applySetting(protocol::buildParameterBlock(other, true));
+    EXPECT_EQ(editor->trackBar(5)->position(), 8);
+    EXPECT_TRUE(sender.sent.empty());
+    EXPECT_EQ(editor->faderSyncState(), FaderSyncSent);
+}
+
+TEST_F(EqEditorTest, ConnectedEditsSendAndWaitForTheReport) {
+    sender.isConnected = true;
+    editor->EQQUpClick(2);
+    EXPECT_EQ(setting.band(2).qIndex, 36);
+    EXPECT_EQ(editor->qEdit(2)->text(), "3.00");
+
+    editor->EQImageClick(4);
+    EXPECT_TRUE(setting.band(4).off);
+    EXPECT_EQ(editor->eqImage(4)->pictureIndex(), 3);
+    editor->EQImage1MouseMove(4);
+    EXPECT_EQ(editor->label3()->text(), "On");
+
+    editor->TrimAddDown(); // at 0 dB: nothing
+    editor->TrimDecDown();
+    editor->TrimDecUp();
+    EXPECT_EQ(editor->trimEdit()->text(), "0");
+
+    editor->BPImageMouseDown();
+    EXPECT_FALSE(setting.bypass);
+
+    // A LowShelf band at 1000 Hz does not step up and sends nothing.
+    setting.band(1).type = 2;
+    setting.band(1).freqIndex = eq::ShelfSplitIndex;
+    editor->EQFreqUpClick(1);
+    EXPECT_EQ(sender.sent, (std::vector<std::string>{"band2", "band4", "trim", "bypass1"}));
+
+    // The report brings the display in line.
+    editor->updateBand(2);
+    EXPECT_EQ(editor->qEdit(2)->text(), "3.20");
+}
+
+TEST_F(EqEditorTest, ConnectedDragSendsEveryMoveAndHoldsShelvesAtOneKilohertz) {
+    setting.band(2).type = 2; // LowShelf at 62.5 Hz
+    editor->updateBand(2);
+    sender.isConnected = true;
+    const QPoint p = markerPoint(2);
+    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    ASSERT_EQ(editor->selectedBand(), 1);
+    editor->FFTDrawMouseMove(p.x() + 3, p.y());
+    editor->FFTDrawMouseMove(4000, p.y()); // would cross 1000 Hz
+    EXPECT_EQ(setting.band(2).freqIndex, eq::ShelfSplitIndex);
+    editor->FFTDrawMouseUp();
+    EXPECT_EQ(sender.sent, (std::vector<std::string>{"band2", "band2"}));
+    // The display waits for the device.
+    EXPECT_EQ(editor->freqEdit(2)->text(), "62.5");
+}
+
+TEST_F(EqEditorTest, OfflineShelfDragAcrossOneKilohertzShowsTheHeldValue) {
+    setting.band(5).type = 0; // HighShelf at 2010 Hz
+    editor->updateBand(5);
+    const QPoint p = markerPoint(5);
+    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    editor->FFTDrawMouseMove(40, p.y() - 20);
+    EXPECT_EQ(setting.band(5).freqIndex, eq::ShelfSplitIndex);
+    EXPECT_EQ(editor->freqEdit(5)->text(), "1000.0");
+    EXPECT_EQ(editor->trackBar(5)->position(),
+              eq::faderPositionFromGainIndex(setting.band(5).gainIndex));
+}
+
+TEST_F(EqEditorTest, BypassedSettingDisablesEditingButOnBandsComeBack) {
+    eq::EqSetting other = eq::startSetting();
+    other.bypass = true;
+    other.bands[1].off = true;
+    other.trimDb = -5;
+    editor->applySetting(protocol::buildParameterBlock(other, false));
+    EXPECT_TRUE(setting.bypass);
+    EXPECT_EQ(editor->trimEdit()->text(), "-5");
+    EXPECT_EQ(editor->bpImage()->pictureIndex(), BypassOnSetting);
+    EXPECT_FALSE(editor->trimAddImg()->isEnabled());
+    EXPECT_FALSE(editor->eqImage(1)->isEnabled());
+    EXPECT_FALSE(editor->plot()->isEnabled());
+    // Band refreshes re-enable the controls of bands that are on, not of band 2 (off).
+    EXPECT_TRUE(editor->trackBar(1)->isEnabled());
+    EXPECT_TRUE(editor->eqType(1)->isEnabled());
+    EXPECT_FALSE(editor->trackBar(2)->isEnabled());
+}
+
+TEST_F(EqEditorTest, SettlePauseDropsEditsWithoutBlocking) {
+    const auto started = std::chrono::steady_clock::now();
+    editor->applySetting(protocol::ResetBlock);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(SettleMs));
+    ASSERT_TRUE(editor->isSettling());
+    EXPECT_EQ(setting.band(1).qIndex, 0);
+
+    editor->EQTypeClick(1);
+    editor->TrimDecDown();
+    editor->TrimDecUp();
+    editor->trackBar(1)->setPosition(-5); // the user's hand: put back
+    EXPECT_EQ(setting.band(1).type, 1);
+    EXPECT_EQ(setting.trimDb, 0);
+    EXPECT_EQ(editor->trackBar(1)->position(), 0);
+    EXPECT_EQ(setting.band(1).gainIndex, eq::ZeroGainIndex);
+
+    settle();
+    EXPECT_FALSE(editor->isSettling());
+    editor->EQTypeClick(1);
+    EXPECT_EQ(setting.band(1).bandType(), eq::EqBandType::LowShelf);
+}
+
+TEST_F(EqEditorTest, ResetSendsConnectedAndAppliesOffline) {
+    setting.band(1).qIndex = 50;
+    editor->ResetImgClick(protocol::ResetBlock);
+    EXPECT_EQ(setting.band(1).qIndex, 0);
+    EXPECT_EQ(editor->qEdit(1)->text(), "0.40");
+    EXPECT_TRUE(sender.sent.empty());
+    settle();
+    sender.isConnected = true;
+    setting.band(1).qIndex = 50;
+    editor->ResetImgClick(protocol::ResetBlock);
+    EXPECT_EQ(sender.sent, std::vector<std::string>{"setting"});
+    EXPECT_EQ(setting.band(1).qIndex, 50);
+}
+
+TEST_F(EqEditorTest, HoverLineNamesTheControlUnderTheMouse) {
+    editor->trackBar(5)->setPosition(-3);
+    struct Case {
+        std::function<void()> hover;
+        QString first, second, value;
+    };
+    const Case cases[] = {
+        {[&] { editor->TTrackBarMove(5); }, "Master EQ5", "Gain:", "3dB"},
+        {[&] { editor->EQTypeMove(2); }, "Master EQ2", "Type:", "Peak"},
+        {[&] { editor->FreqEditMove(4); }, "Master EQ4", "Freq:", "630.0Hz"},
+        {[&] { editor->QEditMove(1); }, "Master EQ1", "Q:", "3.00"},
+        {[&] { editor->EQImage1MouseMove(1); }, "Master EQ1", "", "On"},
+    };
+    for (const Case& c : cases) {
+        c.hover();
+        EXPECT_EQ(editor->label1()->text(), c.first);
+        EXPECT_EQ(editor->label2()->text(), c.second);
+        EXPECT_EQ(editor->label3()->text(), c.value);
+    }
+}
+
+// Renders both panels after a few edits; set TQ50R_EDITOR_SHOT to a PNG path to keep the picture.
+TEST_F(EqEditorTest, PanelsRenderAfterEdits) {
+    editor->trackBar(2)->setPosition(-6);
+    editor->EQTypeClick(1);
+    editor->EQTypeClick(5);
+    editor->EQTypeClick(5);
+    editor->EQQDownClick(3);
+    editor->trackBar(3)->setPosition(4);
+    editor->trackBar(4)->setPosition(-3);
+    editor->EQImageClick(4);
+    editor->TrimDecDown();
+    editor->InputDecTimerTimer();
+    editor->TrimDecUp();
+    editor->TTrackBarMove(2);
+    window->show();
+
+    const QImage shot = window->grab().toImage();
+    EXPECT_EQ(shot.size(), window->size());
+    // Band 2's peak lifts the curve to +6 dB - 2 dB of trim near 62.5 Hz.
+    const auto peak =
+        std::max_element(editor->totalResponse().begin(), editor->totalResponse().end());
+    EXPECT_NEAR(*peak, 4.0, 0.3);
+    if (const QByteArray path = qgetenv("TQ50R_EDITOR_SHOT"); !path.isEmpty()) {
+        EXPECT_TRUE(shot.save(QString::fromLocal8Bit(path)));
+    }
+}
+
+} // namespace
+} // namespace tq50r::editor
