@@ -522,6 +522,8 @@ void TComPort::Close() {
         threadCreated_ = false;
     }
     if (fd_ >= 0) {
+        // Give up the exclusive claim: it would outlive us while other handles keep the tty open.
+        (void)::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
     }

@@ -1,0 +1,106 @@
+#include "platform/port_watch.h"
+#include "platform/serial_ports.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+
+using tq50r::platform::PortWatch;
+
+namespace {
+
+constexpr int kWaitLimitMs = 3000;
+
+bool pumpUntil(const std::function<bool()>& done, int limitMs = kWaitLimitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return done();
+}
+
+QStringList names(const QSignalSpy& spy) {
+    QStringList out;
+    for (const auto& args : spy) {
+        out << args.at(0).toString();
+    }
+    return out;
+}
+
+TEST(PortWatch, ReportsRemovalsThenArrivalsAgainstThePreviousList) {
+    std::optional<std::vector<std::string>> ports = std::vector<std::string>{"ttyUSB0", "ttyS1"};
+    PortWatch watch(
+        nullptr, [&ports] { return ports; }, std::chrono::hours(1));
+    QSignalSpy arrived(&watch, &PortWatch::portArrived);
+    QSignalSpy removed(&watch, &PortWatch::portRemoved);
+
+    watch.start();
+    watch.checkNow();
+    EXPECT_EQ(arrived.count(), 0) << "ports present at start are not news";
+    EXPECT_EQ(removed.count(), 0);
+
+    ports = std::vector<std::string>{"ttyS1", "ttyACM0", "ttyUSB1"};
+    watch.checkNow();
+    EXPECT_EQ(names(removed), QStringList{"ttyUSB0"});
+    EXPECT_EQ(names(arrived), (QStringList{"ttyACM0", "ttyUSB1"}));
+
+    // The list becoming "none" removes everything; coming back announces arrivals again.
+    arrived.clear();
+    removed.clear();
+    ports = std::nullopt;
+    watch.checkNow();
+    EXPECT_EQ(names(removed), (QStringList{"ttyS1", "ttyACM0", "ttyUSB1"}));
+    EXPECT_TRUE(watch.knownPorts().empty());
+    ports = std::vector<std::string>{"ttyS1"};
+    watch.checkNow();
+    EXPECT_EQ(names(arrived), QStringList{"ttyS1"});
+}
+
+TEST(PortWatch, SlotsSeeTheNewListWhenSignalled) {
+    std::vector<std::string> ports;
+    PortWatch watch(
+        nullptr, [&ports] { return std::optional(ports); }, std::chrono::hours(1));
+    watch.start();
+    bool sawNewList = false;
+    QObject::connect(&watch, &PortWatch::portArrived, [&](const QString& name) {
+        const auto& known = watch.knownPorts();
+        sawNewList = std::find(known.begin(), known.end(), name.toStdString()) != known.end();
+    });
+    ports.push_back("ttyUSB3");
+    watch.checkNow();
+    EXPECT_TRUE(sawNewList);
+}
+
+// The default watch on the real list, with a registered extra port appearing and going.
+TEST(PortWatch, DefaultWatchNoticesAnExtraPortWithinTwoSeconds) {
+    std::random_device rd;
+    const auto path =
+        std::filesystem::temp_directory_path() / ("tq50r-pty-" + std::to_string(rd()));
+    tq50r::platform::registerExtraSerialPorts({path.string()});
+
+    PortWatch watch;
+    QSignalSpy arrived(&watch, &PortWatch::portArrived);
+    QSignalSpy removed(&watch, &PortWatch::portRemoved);
+    watch.start();
+    ASSERT_TRUE(watch.isRunning());
+
+    std::ofstream(path) << "";
+    constexpr int kPromiseMs = 2000;
+    EXPECT_TRUE(pumpUntil([&] { return arrived.count() > 0; }, kPromiseMs));
+    EXPECT_TRUE(names(arrived).contains(QString::fromStdString(path.string())));
+
+    std::filesystem::remove(path);
+    EXPECT_TRUE(pumpUntil([&] { return removed.count() > 0; }, kPromiseMs));
+    EXPECT_TRUE(names(removed).contains(QString::fromStdString(path.string())));
+
+    watch.stop();
+    EXPECT_FALSE(watch.isRunning());
+    tq50r::platform::clearExtraSerialPorts();
+}
+
+} // namespace
