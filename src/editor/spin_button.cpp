@@ -30,7 +30,6 @@ TCSpinButton::TCSpinButton(QWidget* parent) : QWidget(parent) {
     repeatTimer_->setTimerType(Qt::PreciseTimer);
     connect(repeatTimer_, &QTimer::timeout, this, &TCSpinButton::TimerExpired);
     resize(DefaultWidthPx, DefaultHeightPx);
-    applyLayout();
 }
 
 TCSpinButton::~TCSpinButton() = default;
@@ -57,22 +56,24 @@ int TCSpinButton::repeatIntervalMs() const {
     return repeatTimer_->interval();
 }
 
-void TCSpinButton::applyLayout() {
-    layout_ = SpinLayout::forSize(width(), height());
-    update();
+SpinLayout TCSpinButton::layoutModel() const {
+    return SpinLayout::forSize(width(), height());
 }
 
 void TCSpinButton::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    applyLayout();
+    update();
 }
 
 QRect TCSpinButton::rectOf(Button button) const {
+    // Taken from the current size every time: a hidden control gets its
+    // resize event only when shown, and must still hit-test correctly.
+    const SpinLayout layout = layoutModel();
     switch (button) {
     case Button::Up:
-        return layout_.up;
+        return layout.up;
     case Button::Down:
-        return layout_.down;
+        return layout.down;
     case Button::None:
         break;
     }
@@ -81,10 +82,11 @@ QRect TCSpinButton::rectOf(Button button) const {
 
 TCSpinButton::Button TCSpinButton::buttonAt(QPoint pos) const {
     // The down button lies above the up button where the two overlap.
-    if (layout_.down.contains(pos)) {
+    const SpinLayout layout = layoutModel();
+    if (layout.down.contains(pos)) {
         return Button::Down;
     }
-    if (layout_.up.contains(pos)) {
+    if (layout.up.contains(pos)) {
         return Button::Up;
     }
     return Button::None;
@@ -236,7 +238,7 @@ void TCSpinButton::paintEvent(QPaintEvent*) {
         painter.setOpacity(1.0);
 
         if (hasFocus() && focused_ == b) {
-            QPen dotted(theme::color(theme::TextRgb), 1, Qt::DotLine);
+            QPen dotted(theme::color(theme::AccentRgb), 1, Qt::DotLine);
             painter.setPen(dotted);
             QRect focusRect = r.adjusted(FocusInsetPx, FocusInsetPx, -FocusInsetPx, -FocusInsetPx);
             focusRect.translate(shift, shift);

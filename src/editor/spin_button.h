@@ -50,7 +50,7 @@ public:
     int tag() const { return tag_; }
     void setTag(int value) { tag_ = value; }
 
-    SpinLayout layoutModel() const { return layout_; }
+    SpinLayout layoutModel() const;
     Button focusedButton() const { return focused_; }
     // The button held with the mouse (None when no press is in progress).
     Button heldButton() const { return held_; }
@@ -86,9 +86,7 @@ private:
     Button buttonAt(QPoint pos) const;
     void click(Button button);
     void endPress();
-    void applyLayout();
 
-    SpinLayout layout_;
     QPixmap upGlyph_;
     QPixmap downGlyph_;
     QPointer<QWidget> focusControl_;

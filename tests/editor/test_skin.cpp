@@ -1,0 +1,128 @@
+#include "editor/skin.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace tq50r::editor;
+
+namespace {
+
+bool allOpaque(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) != 255) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Relative luminance contrast of two colours (1 .. 21).
+double contrast(QRgb a, QRgb b) {
+    auto luminance = [](QRgb c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+} // namespace
+
+TEST(Skin, ListsHaveTheirSizesAndCounts) {
+    struct Case {
+        ImageList list;
+        QSize size;
+        int count;
+    };
+    const Case cases[] = {
+        {ImageList::TypeImageList, QSize(41, 17), 3}, {ImageList::EQImageList, QSize(36, 20), 10},
+        {ImageList::ADImageList, QSize(17, 17), 4},   {ImageList::BPImageList, QSize(43, 20), 4},
+        {ImageList::RstImageList, QSize(41, 17), 2},  {ImageList::ConnFlagList, QSize(33, 17), 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(imageListName(c.list));
+        EXPECT_EQ(skinPictureSize(c.list), c.size);
+        ASSERT_EQ(skinPictureCount(c.list), c.count);
+        for (int i = 0; i < c.count; ++i) {
+            const QPixmap picture = skinPicture(c.list, i);
+            ASSERT_FALSE(picture.isNull()) << i;
+            EXPECT_EQ(picture.size(), c.size) << i;
+            EXPECT_TRUE(allOpaque(picture.toImage())) << i;
+        }
+        EXPECT_TRUE(skinPicture(c.list, -1).isNull());
+        EXPECT_TRUE(skinPicture(c.list, c.count).isNull());
+    }
+}
+
+TEST(Skin, EveryStateLooksDifferent) {
+    // Pictures that stand for different states must be told apart; the two
+    // passing and the two bypassed pictures mean the same to the user.
+    struct Case {
+        ImageList list;
+        std::vector<int> distinct;
+    };
+    const Case cases[] = {
+        {ImageList::TypeImageList, {0, 1, 2}},
+        {ImageList::EQImageList, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+        {ImageList::ADImageList, {0, 1, 2, 3}},
+        {ImageList::BPImageList, {0, 2}},
+        {ImageList::RstImageList, {0, 1}},
+        {ImageList::ConnFlagList, {0, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(imageListName(c.list));
+        std::set<QByteArray> seen;
+        for (const int i : c.distinct) {
+            const QImage image =
+                skinPicture(c.list, i).toImage().convertToFormat(QImage::Format_RGB32);
+            const QByteArray bytes(reinterpret_cast<const char*>(image.constBits()),
+                                   static_cast<qsizetype>(image.sizeInBytes()));
+            EXPECT_TRUE(seen.insert(bytes).second) << "picture " << i << " repeats another";
+        }
+    }
+}
+
+TEST(Skin, FaderAndSpinPictures) {
+    EXPECT_EQ(faderThumbPicture().size(), QSize(15, 9));
+    EXPECT_EQ(faderChannelPicture().size(), QSize(15, 167));
+    EXPECT_TRUE(allOpaque(faderThumbPicture().toImage()));
+    EXPECT_TRUE(allOpaque(faderChannelPicture().toImage()));
+    const QImage up = spinUpGlyph().toImage();
+    const QImage down = spinDownGlyph().toImage();
+    ASSERT_EQ(up.size(), down.size());
+    // The arrows are mirror images of each other.
+    EXPECT_EQ(up.mirrored(false, true), down);
+}
+
+TEST(Skin, Backgrounds) {
+    EXPECT_TRUE(topBarBackground(QSize()).isNull());
+    EXPECT_TRUE(panelBackground(QSize(0, 10)).isNull());
+    EXPECT_EQ(topBarBackground(QSize(849, 33)).size(), QSize(849, 33));
+    EXPECT_EQ(panelBackground(QSize(505, 353)).size(), QSize(505, 353));
+}
+
+TEST(Skin, ThemeTextStaysLegible) {
+    using namespace theme;
+    const QPalette p = darkPalette();
+    struct Pair {
+        QPalette::ColorRole text;
+        QPalette::ColorRole background;
+    };
+    for (const Pair pair :
+         {Pair{QPalette::WindowText, QPalette::Window}, Pair{QPalette::Text, QPalette::Base},
+          Pair{QPalette::ButtonText, QPalette::Button}}) {
+        EXPECT_GE(contrast(p.color(pair.text).rgb(), p.color(pair.background).rgb()), 7.0)
+            << pair.text;
+    }
+    EXPECT_GE(contrast(CaptionRgb, PanelRgb), 7.0);
+    EXPECT_GE(contrast(AccentRgb, PanelRgb), 4.5);
+    EXPECT_GE(contrast(BypassRgb, PanelRgb), 4.5);
+    EXPECT_GE(contrast(WindowRgb, BypassRgb), 4.5); // text on the lit bypass button
+}
