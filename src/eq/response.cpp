@@ -166,12 +166,18 @@ void computeBandResponse(const EqBand& band, bool shownOff, BandResponse& out) {
 
 void computeTotalResponse(const std::array<BandResponse, BandCount>& bands, int trimDb,
                           TotalResponse& total) {
-    for (std::size_t i = 0; i < total.size(); ++i) {
-        double sum = 0.0;
-        for (const BandResponse& band : bands) {
-            sum += band[i];
+    // Band by band over the whole array (the compiler vectorises these loops);
+    // each point still sums bands 1..5 in order and then adds the trim.
+    total = bands[0];
+    for (std::size_t b = 1; b < bands.size(); ++b) {
+        const BandResponse& band = bands[b];
+        for (std::size_t i = 0; i < total.size(); ++i) {
+            total[i] += band[i];
         }
-        total[i] = sum + trimDb;
+    }
+    const auto trim = static_cast<double>(trimDb);
+    for (double& value : total) {
+        value += trim;
     }
 }
 
