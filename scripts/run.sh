@@ -6,4 +6,43 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
-exec build/bin/tq50r-tool "${@:-response}"
+
+# Simulated devices, when the simulator is built: two network devices and one
+# USB device, all on loopback. They stop when the window closes.
+sim_pid=""
+sim_dir=""
+stop_sim() {
+  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    kill "$sim_pid" 2>/dev/null || true
+    # Give it a moment to go, then make sure (bounded wait).
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+      kill -0 "$sim_pid" 2>/dev/null || break
+      sleep 0.2
+    done
+    kill -9 "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  [ -z "$sim_dir" ] || rm -rf "$sim_dir"
+}
+trap stop_sim EXIT
+trap 'exit 130' INT TERM
+
+app_args=(--loopback)
+if [ -x build/bin/tq50r-sim ]; then
+  # The simulated USB device is a pseudo-terminal; a link with a fixed name
+  # tells the application where to look for it.
+  sim_dir=$(mktemp -d)
+  build/bin/tq50r-sim --devices 2 --serial 1 --serial-link "$sim_dir/ttySIM0" --no-stdin \
+    </dev/null &
+  sim_pid=$!
+  app_args+=(--serial-port "$sim_dir/ttySIM0")
+  sleep 0.5
+  if ! kill -0 "$sim_pid" 2>/dev/null; then
+    echo "run.sh: the simulator did not start; going on without it" >&2
+    sim_pid=""
+  fi
+fi
+
+status=0
+build/bin/tq50r "${app_args[@]}" "$@" || status=$?
+exit "$status"

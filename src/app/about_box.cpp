@@ -1,0 +1,144 @@
+#include "app/about_box.h"
+
+#include "widgets/link_label.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPushButton>
+#include <QShowEvent>
+
+namespace tq50r::app {
+
+namespace {
+
+constexpr int VersionLength = 5;
+constexpr int BoxWidthPx = 313;
+constexpr int BoxHeightPx = 148;
+constexpr int PanelMarginPx = 4;
+constexpr int PanelWidthPx = 305;
+constexpr int PanelHeightPx = 121;
+constexpr QRect LogoRect{16, 8, 81, 57};
+constexpr QPoint NameCaptionPos{112, 8};
+constexpr QPoint NamePos{200, 8};
+constexpr QPoint VersionCaptionPos{112, 32};
+constexpr QPoint VersionPos{171, 32};
+constexpr QPoint NoticePos{112, 56};
+constexpr QRect UrlRect{110, 100, 108, 13};
+constexpr QRect OkRect{232, 72, 57, 25};
+constexpr int LogoCornerPx = 6;
+constexpr int LogoFontPx = 22;
+
+const QString ProductName = QStringLiteral("TQ50R");
+const QString NoticeText = QStringLiteral("Loudspeaker processor control");
+const QString MakerAddress = QStringLiteral("https://www.example.com/");
+
+// The product logo: the model word on a dark, softly lit plate.
+QPixmap productLogo(QSize size) {
+    QPixmap logo(size);
+    logo.fill(Qt::transparent);
+    QPainter p(&logo);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient plate(0, 0, 0, size.height());
+    plate.setColorAt(0.0, QColor(0x3a, 0x3f, 0x46));
+    plate.setColorAt(1.0, QColor(0x12, 0x14, 0x18));
+    p.setBrush(plate);
+    p.setPen(QPen(QColor(0x2f, 0xc9, 0xc0), 1.5));
+    p.drawRoundedRect(QRectF(logo.rect()).adjusted(1, 1, -1, -1), LogoCornerPx, LogoCornerPx);
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(LogoFontPx);
+    p.setFont(font);
+    p.setPen(QColor(0xee, 0xee, 0xee));
+    p.drawText(logo.rect(), Qt::AlignCenter, QStringLiteral("TQ"));
+    return logo;
+}
+
+QLabel* boldLabel(const QString& text, QPoint at, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    label->move(at);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+QString versionFromTitle(const QString& title) {
+    return title.right(VersionLength);
+}
+
+TfmAbout::TfmAbout(const QString& title, QWidget* parent) : QDialog(parent), title_(title) {
+    setObjectName(QStringLiteral("fmAbout"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(BoxWidthPx, BoxHeightPx);
+
+    panel_ = new QFrame(this);
+    panel_->setObjectName(QStringLiteral("Panel1"));
+    panel_->setFrameShape(QFrame::Panel);
+    panel_->setFrameShadow(QFrame::Raised);
+    panel_->setGeometry(PanelMarginPx, PanelMarginPx, PanelWidthPx, PanelHeightPx);
+
+    auto* logo = new QLabel(panel_);
+    logo->setObjectName(QStringLiteral("Image1"));
+    logo->setGeometry(LogoRect);
+    logo->setScaledContents(true);
+    logo->setPixmap(productLogo(LogoRect.size()));
+    logo->setAccessibleName(QStringLiteral("Product logo"));
+
+    boldLabel(QStringLiteral("Product Name:"), NameCaptionPos, panel_);
+    auto* name = boldLabel(ProductName, NamePos, panel_);
+    name->setObjectName(QStringLiteral("ProductLabel"));
+    boldLabel(QStringLiteral("Version:"), VersionCaptionPos, panel_);
+    verLb_ = boldLabel(QString(), VersionPos, panel_);
+    verLb_->setObjectName(QStringLiteral("verLb"));
+    verLb_->setAccessibleName(QStringLiteral("Version"));
+    boldLabel(NoticeText, NoticePos, panel_);
+
+    urlLabel_ = new widgets::TUnlURLLabel(panel_);
+    urlLabel_->setObjectName(QStringLiteral("UnlURLLabel1"));
+    urlLabel_->setGeometry(UrlRect);
+    urlLabel_->setText(MakerAddress);
+    urlLabel_->setAttribute(Qt::WA_TranslucentBackground);
+    urlLabel_->hide();
+    connect(urlLabel_, &widgets::TUnlURLLabel::OnClick, this, &TfmAbout::UnlURLLabel1Click);
+
+    button1_ = new QPushButton(QStringLiteral("OK"), panel_);
+    button1_->setObjectName(QStringLiteral("Button1"));
+    button1_->setGeometry(OkRect);
+    connect(button1_, &QPushButton::clicked, this, &TfmAbout::Button1Click);
+
+    FormCreate();
+}
+
+void TfmAbout::FormCreate() {
+    setWindowTitle(QStringLiteral("About"));
+    button1_->hide();
+    setWindowIcon(QApplication::windowIcon());
+}
+
+void TfmAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfmAbout::FormShow() {
+    verLb_->setText(versionFromTitle(title_));
+    verLb_->adjustSize();
+}
+
+void TfmAbout::Button1Click() {
+    close();
+}
+
+void TfmAbout::UnlURLLabel1Click() {
+    urlLabel_->SetURL(urlLabel_->text());
+}
+
+} // namespace tq50r::app

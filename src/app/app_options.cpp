@@ -1,0 +1,49 @@
+#include "app/app_options.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+namespace tq50r::app {
+
+ParsedOptions parseAppOptions(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Finds TQ50R devices, edits their Master EQ and keeps presets."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption loopbackOption(
+        QStringLiteral("loopback"),
+        QStringLiteral("Confine device discovery to loopback addresses (127.0.0.0/8)."));
+    const QCommandLineOption serialOption(
+        QStringLiteral("serial-port"),
+        QStringLiteral(
+            "Also scan this serial port, e.g. a simulator pseudo-terminal (repeatable)."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Render the window after start-up to a PNG file and quit."),
+        QStringLiteral("FILE"));
+    parser.addOption(loopbackOption);
+    parser.addOption(serialOption);
+    parser.addOption(screenshotOption);
+
+    ParsedOptions result;
+    if (!parser.parse(args)) {
+        result.error = parser.errorText();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.error =
+            QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+        return result;
+    }
+    result.showHelp = parser.isSet(helpOption);
+    result.helpText = parser.helpText();
+    result.options.loopbackOnly = parser.isSet(loopbackOption);
+    result.options.extraSerialPorts = parser.values(serialOption);
+    result.options.screenshotPath = parser.value(screenshotOption);
+    if (parser.isSet(screenshotOption) && result.options.screenshotPath.isEmpty())
+        result.error = QStringLiteral("--screenshot needs a file name");
+    return result;
+}
+
+} // namespace tq50r::app

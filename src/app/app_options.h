@@ -1,0 +1,28 @@
+// Command-line options of the tq50r program.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tq50r::app {
+
+struct AppOptions {
+    // Keep every discovery datagram inside 127.0.0.0/8.
+    bool loopbackOnly = false;
+    // Serial ports to scan besides those the system lists (simulator pseudo-terminals).
+    QStringList extraSerialPorts;
+    // Render the window after start-up to this PNG file, then quit.
+    QString screenshotPath;
+};
+
+struct ParsedOptions {
+    AppOptions options;
+    bool showHelp = false;
+    QString helpText;
+    QString error; // empty when the command line was understood
+};
+
+// args includes the program name as its first element, like QCoreApplication::arguments().
+ParsedOptions parseAppOptions(const QStringList& args);
+
+} // namespace tq50r::app

@@ -1,0 +1,46 @@
+// The tq50r program: the main window over the dark theme.
+#include "app/app_info.h"
+#include "app/app_options.h"
+#include "app/main_window.h"
+#include "app/screenshot.h"
+#include "editor/skin.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tq50r"));
+    QApplication::setApplicationDisplayName(tq50r::app::ApplicationTitle);
+    QApplication::setApplicationVersion(QStringLiteral(TQ50R_VERSION));
+
+    const tq50r::app::ParsedOptions parsed = tq50r::app::parseAppOptions(QApplication::arguments());
+    if (!parsed.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n%s", qPrintable(parsed.error), qPrintable(parsed.helpText));
+        return 2;
+    }
+    if (parsed.showHelp) {
+        std::fputs(qPrintable(parsed.helpText), stdout);
+        return 0;
+    }
+
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(tq50r::editor::theme::darkPalette());
+
+    tq50r::app::TForm1 form(parsed.options);
+    form.show();
+
+    if (!parsed.options.screenshotPath.isEmpty()) {
+        // Let the first paint and layout settle, then render and leave normally.
+        int status = 0;
+        QTimer::singleShot(tq50r::app::ScreenshotDelayMs, &form, [&] {
+            status = tq50r::app::saveScreenshot(form, parsed.options.screenshotPath) ? 0 : 1;
+            QApplication::quit();
+        });
+        const int loop = QApplication::exec();
+        return status != 0 ? status : loop;
+    }
+    return QApplication::exec();
+}

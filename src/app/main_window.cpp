@@ -1,0 +1,563 @@
+#include "app/main_window.h"
+
+#include "app/about_box.h"
+#include "app/app_info.h"
+#include "app/preset_flow.h"
+#include "app/status_row.h"
+#include "editor/eq_editor.h"
+#include "editor/eq_sender.h"
+#include "editor/skin.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QTimer>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tq50r::app {
+
+namespace {
+
+namespace theme = editor::theme;
+
+// Window layout: left, top, width, height within the client area.
+constexpr QRect RefreshBtnRect{8, 8, 75, 25};
+constexpr QRect DeviceBoxRect{8, 45, 185, 625};
+constexpr QPoint TimeLabelPos{80, 8};
+constexpr QSize TimeLabelSize{90, 16};
+constexpr QSize DevicePaintBoxSize{160, 89};
+constexpr QRect CountCaptionRect{8, 688, 45, 13};
+constexpr QRect CountLabelRect{56, 688, 60, 13};
+constexpr QRect Panel1Rect{200, 8, 849, 33};
+constexpr QRect ConnectFlagRect{160, 16, 33, 17};
+constexpr QSize ResetImgSize{41, 17};
+constexpr int ResetImgRightMarginPx = 16;
+constexpr QRect ConnectShapeRect{200, 9, 15, 15};
+constexpr QRect BarTitleRect{12, 0, 140, 33};
+constexpr QRect Panel2Rect{200, 45, 849, 241};
+constexpr QRect Panel3Rect{200, 290, 849, 380};
+constexpr QSize Panel4Size{505, 353};
+// The diagnostic log sits right of the visible area.
+constexpr QRect Memo1Rect{1080, 8, 185, 89};
+constexpr QRect Button1Rect{1080, 104, 75, 25};
+
+constexpr int DeviceFrameThicknessPx = 3;
+const QString NoDeviceText = QStringLiteral("No Device");
+
+// The green frame that marks the connected device's tile.
+class DeviceFrame : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(QColor(0, 255, 0));
+        for (int i = 0; i < DeviceFrameThicknessPx; ++i)
+            p.drawRect(rect().adjusted(i, i, -i - 1, -i - 1));
+    }
+};
+
+// The round link lamp in the top bar.
+class Lamp : public QWidget {
+public:
+    using QWidget::QWidget;
+    void setColour(const QColor& c) {
+        colour_ = c;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QColor(Qt::black));
+        p.setBrush(colour_);
+        p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+
+private:
+    QColor colour_{Qt::gray};
+};
+
+QString hex(QRgb rgb) {
+    return QColor::fromRgba(rgb).name();
+}
+
+// Styles by object name only, so the editor's own controls keep their look.
+QString windowStyleSheet() {
+    return QStringLiteral(
+               "QPushButton#RefreshBtn { color: %1; background: qlineargradient(x1:0, y1:0, "
+               "x2:0, y2:1, stop:0 #3e3e3e, stop:1 %2); border: 1px solid %3; border-radius: 3px;"
+               " font-weight: bold; letter-spacing: 1px; }"
+               "QPushButton#RefreshBtn:hover { border-color: %4; }"
+               "QPushButton#RefreshBtn:pressed { background: %5; }"
+               "QPushButton#RefreshBtn:disabled { color: #c0c0c0; }"
+               "QScrollArea#DeviceBox { background: %6; border: 1px solid %7; }"
+               "QWidget#DeviceList { background: %6; }"
+               "QLabel#TimeLabel { color: %1; }"
+               "QLabel#Label6, QLabel#deviceCountLabel { color: %1; }"
+               "QLabel[role=\"status\"] { color: %1; }"
+               "QLabel#BarTitle { color: %1; font-weight: bold; }"
+               "QFrame#Panel2, QFrame#Panel3 { background: %8; border: 1px solid %7; }")
+        .arg(hex(theme::TextRgb), hex(theme::ButtonRgb), hex(theme::ButtonEdgeRgb),
+             hex(theme::AccentRgb), hex(theme::ButtonPressedRgb), hex(theme::WindowRgb),
+             hex(theme::PanelEdgeRgb), hex(theme::PanelRgb));
+}
+
+QLabel* makeLabel(const QString& name, const QString& text, const QRect& rect, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    return label;
+}
+
+// The sender used while no transport exists: nothing is ever connected.
+std::unique_ptr<editor::EqSender> makeSender() {
+    return std::make_unique<editor::OfflineSender>();
+}
+
+} // namespace
+
+TForm1::TForm1(const AppOptions& options, QWidget* parent)
+    : QMainWindow(parent), title_(ApplicationTitle), setting_(eq::startSetting()) {
+    setObjectName(QStringLiteral("Form1"));
+    state_.loopbackOnly = options.loopbackOnly;
+    state_.extraSerialPorts = options.extraSerialPorts;
+    hooks_.showAbout = [this](QWidget*) {
+        TfmAbout about(title_, nullptr);
+        about.exec();
+    };
+    hooks_.endProcess = [] {
+        std::fflush(nullptr);
+        std::_Exit(EXIT_SUCCESS);
+    };
+
+    setWindowTitle(title_);
+    setFixedSize(WindowWidthPx, WindowHeightPx);
+    setPalette(theme::darkPalette());
+    setAutoFillBackground(true);
+    setStyleSheet(windowStyleSheet());
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    client->setAutoFillBackground(true);
+    QPalette black = client->palette();
+    black.setColor(QPalette::Window, theme::color(theme::WindowRgb));
+    client->setPalette(black);
+    setCentralWidget(client);
+
+    buildDeviceColumn(client);
+    buildTopBar(client);
+    buildPanels(client);
+    statusRow_ = new StatusRow(client);
+    buildDiagnostics(client);
+    buildMenus();
+    buildTimers();
+
+    sender_ = makeSender();
+    editor_ = std::make_unique<editor::EqEditor>(Panel2, Panel4, setting_, *sender_, this);
+    InputDecTimer = editor_->inputDecTimer();
+    InputAddTimer = editor_->inputAddTimer();
+
+    PresetFlow::Actions actions;
+    // No transport yet: no channel is ever open, so a preset always goes to the editor.
+    actions.sendIfChannelOpen = [](const protocol::ParameterBlock&) { return false; };
+    actions.applyOffline = [this](const protocol::ParameterBlock& block) {
+        editor_->applySetting(block);
+    };
+    actions.setFaderSyncState = [this](int value) { editor_->setFaderSyncState(value); };
+    presets_ =
+        std::make_unique<PresetFlow>(this, title_, setting_, state_, hooks_, std::move(actions));
+
+    showStatusRow(false);
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildDeviceColumn(QWidget* client) {
+    RefreshBtn = new QPushButton(client);
+    RefreshBtn->setObjectName(QStringLiteral("RefreshBtn"));
+    RefreshBtn->setGeometry(RefreshBtnRect);
+    RefreshBtn->setToolTip(QStringLiteral("Clear the device list and search again"));
+    RefreshBtn->setAccessibleName(QStringLiteral("Update device list"));
+    RefreshBtn->setCursor(Qt::PointingHandCursor);
+    connect(RefreshBtn, &QPushButton::clicked, this, &TForm1::RefreshBtnClick);
+
+    DeviceBox = new QScrollArea(client);
+    DeviceBox->setObjectName(QStringLiteral("DeviceBox"));
+    DeviceBox->setGeometry(DeviceBoxRect);
+    DeviceBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    DeviceBox->setAccessibleName(QStringLiteral("Devices"));
+    auto* list = new QWidget;
+    list->setObjectName(QStringLiteral("DeviceList"));
+    list->setFixedWidth(DeviceBoxRect.width() - 2);
+    list->setMinimumHeight(DeviceBoxRect.height() - 2);
+    DeviceBox->setWidget(list);
+
+    TimeLabel = makeLabel(QStringLiteral("TimeLabel"), QString::number(SearchCountdownStart),
+                          QRect(TimeLabelPos, TimeLabelSize), list);
+    TimeLabel->setToolTip(QStringLiteral("Seconds left in the device search"));
+    TimeLabel->setAccessibleName(QStringLiteral("Search countdown"));
+
+    DevicePaintBox = new DeviceFrame(list);
+    DevicePaintBox->setObjectName(QStringLiteral("DevicePaintBox"));
+    DevicePaintBox->resize(DevicePaintBoxSize);
+    DevicePaintBox->hide();
+
+    auto* countCaption =
+        makeLabel(QStringLiteral("Label6"), QStringLiteral("Count:"), CountCaptionRect, client);
+    countCaption->setAccessibleName(QStringLiteral("Device count caption"));
+    deviceCountLabel =
+        makeLabel(QStringLiteral("deviceCountLabel"), QStringLiteral("0"), CountLabelRect, client);
+    deviceCountLabel->setAccessibleName(QStringLiteral("Device count"));
+    deviceCountLabel->setToolTip(QStringLiteral("Number of devices in the list"));
+}
+
+void TForm1::buildTopBar(QWidget* client) {
+    Panel1 = new QFrame(client);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(Panel1Rect);
+    auto* background = new QLabel(Panel1);
+    background->setObjectName(QStringLiteral("Panel1Background"));
+    background->setGeometry(Panel1->rect());
+    background->setPixmap(editor::topBarBackground(Panel1Rect.size()));
+
+    auto* barTitle =
+        makeLabel(QStringLiteral("BarTitle"), QStringLiteral("Master EQ"), BarTitleRect, Panel1);
+    barTitle->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+
+    connectflagImage = new QLabel(Panel1);
+    connectflagImage->setObjectName(QStringLiteral("connectflagImage"));
+    connectflagImage->setGeometry(ConnectFlagRect);
+    connectflagImage->setAccessibleName(QStringLiteral("Device link"));
+    connectflagImage->setToolTip(QStringLiteral("Device link"));
+    connectflagImage->setMouseTracking(true);
+    connectflagImage->installEventFilter(this);
+    showLinkFlag(false);
+
+    ResetImg = new QLabel(Panel1);
+    ResetImg->setObjectName(QStringLiteral("ResetImg"));
+    const int resetTopPx = (Panel1Rect.height() - ResetImgSize.height()) / 2;
+    ResetImg->setGeometry(Panel1Rect.width() - ResetImgSize.width() - ResetImgRightMarginPx,
+                          resetTopPx, ResetImgSize.width(), ResetImgSize.height());
+    ResetImg->setPixmap(
+        editor::skinPicture(editor::ImageList::RstImageList, editor::ResetReleased));
+    ResetImg->setToolTip(QStringLiteral("Reset the EQ to its flat setting"));
+    ResetImg->setAccessibleName(QStringLiteral("Reset EQ"));
+    ResetImg->setCursor(Qt::PointingHandCursor);
+    ResetImg->installEventFilter(this);
+
+    auto* lamp = new Lamp(Panel1);
+    lamp->setObjectName(QStringLiteral("ConnectShape"));
+    lamp->setGeometry(ConnectShapeRect);
+    lamp->setAccessibleName(QStringLiteral("Link lamp"));
+    lamp->hide();
+    ConnectShape = lamp;
+}
+
+void TForm1::buildPanels(QWidget* client) {
+    Panel2 = new QFrame(client);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(Panel2Rect);
+    Panel2->setAccessibleName(QStringLiteral("Response plot"));
+
+    Panel3 = new QFrame(client);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setGeometry(Panel3Rect);
+
+    Panel4 = new QFrame(Panel3);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    Panel4->setGeometry((Panel3Rect.width() - Panel4Size.width()) / 2,
+                        (Panel3Rect.height() - Panel4Size.height()) / 2, Panel4Size.width(),
+                        Panel4Size.height());
+    Panel4->setAccessibleName(QStringLiteral("EQ editor"));
+}
+
+void TForm1::buildDiagnostics(QWidget* client) {
+    Memo1 = new QPlainTextEdit(client);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(Memo1Rect);
+    Memo1->setReadOnly(true);
+    Memo1->hide();
+    Button1 = new QPushButton(QStringLiteral("Clear"), client);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(Button1Rect);
+    Button1->hide();
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+}
+
+void TForm1::buildMenus() {
+    auto addItem = [this](QMenu* menu, const char* name, const QString& text) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu->setObjectName(QStringLiteral("FileItem"));
+    QAction* open = addItem(fileMenu, "OpenItem", QStringLiteral("&Open"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, [this] { openPreset(); });
+    QAction* saveAs = addItem(fileMenu, "SaveAsItem", QStringLiteral("&Save As"));
+    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(saveAs, &QAction::triggered, this, [this] { savePreset(); });
+    fileMenu->addSeparator();
+    QAction* exitItem = addItem(fileMenu, "ExitItem", QStringLiteral("&Exit"));
+    exitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exitItem, &QAction::triggered, this, &TForm1::ExitItemClick);
+
+    // The factory entries are unreachable: their menu stays hidden.
+    ViewItem = menuBar()->addMenu(QStringLiteral("View"));
+    ViewItem->setObjectName(QStringLiteral("ViewItem"));
+    ViewItem->menuAction()->setVisible(false);
+    QAction* factoryUsb = addItem(ViewItem, "FactoryUSBItem", QStringLiteral("Factory(USB)"));
+    factoryUsb->setVisible(false);
+    FactoryIPItem = addItem(ViewItem, "FactoryIPItem", QStringLiteral("Factory(IP)"));
+    FactoryIPItem->setVisible(false);
+
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    helpMenu->setObjectName(QStringLiteral("HelpItem"));
+    QAction* about = addItem(helpMenu, "AboutItem", QStringLiteral("&About"));
+    connect(about, &QAction::triggered, this, &TForm1::AboutItemClick);
+
+    // The tile menu; the device list shows it on a right click.
+    DeviceMenu = new QMenu(this);
+    DeviceMenu->setObjectName(QStringLiteral("DeviceMenu"));
+    addItem(DeviceMenu, "NewDeviceItem", QStringLiteral("New Device"))->setVisible(false);
+    RenameItem = addItem(DeviceMenu, "RenameItem", QString());
+    addItem(DeviceMenu, "MACItem", QStringLiteral("Modify MAC Address"))->setVisible(false);
+    RemoveDeviceItem = addItem(DeviceMenu, "RemoveDeviceItem", QString());
+    BurningItem = addItem(DeviceMenu, "BurningItem", QStringLiteral("More Info"));
+    BurningItem->setVisible(false);
+
+    // Attached to no control.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    addItem(PopupMenu1, "NewDeviceItem1", QStringLiteral("New Device"));
+}
+
+QTimer* TForm1::makeTimer(const char* name, int intervalMs, bool enabled,
+                          void (TForm1::*handler)()) {
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(intervalMs);
+    connect(timer, &QTimer::timeout, this, handler);
+    if (enabled)
+        timer->start();
+    return timer;
+}
+
+void TForm1::buildTimers() {
+    struct TimerSpec {
+        const char* name;
+        int intervalMs;
+        bool enabledAtStart;
+        QTimer* TForm1::*member;
+        void (TForm1::*handler)();
+    };
+    static constexpr std::array<TimerSpec, 10> Timers{{
+        {"DeviceTimer", 10, false, &TForm1::DeviceTimer, &TForm1::DeviceTimerTimer},
+        {"RecallTimer", 20, false, &TForm1::RecallTimer, &TForm1::RecallTimerTimer},
+        {"CloseTimer", 20, false, &TForm1::CloseTimer, &TForm1::CloseTimerTimer},
+        {"RequestTimer", 300, false, &TForm1::RequestTimer, &TForm1::RequestTimerTimer},
+        {"ConnectTimer", 1000, false, &TForm1::ConnectTimer, &TForm1::ConnectTimerTimer},
+        {"SearchTimer", 1000, true, &TForm1::SearchTimer, &TForm1::SearchTimerTimer},
+        {"DisconnectTimer", 3000, true, &TForm1::DisconnectTimer, &TForm1::DisconnectTimerTimer},
+        {"ReconnectTimer", 3000, false, &TForm1::ReconnectTimer, &TForm1::ReconnectTimerTimer},
+        {"ReadStateTimer", 3000, false, &TForm1::ReadStateTimer, &TForm1::ReadStateTimerTimer},
+        {"CheckTimer", 6000, false, &TForm1::CheckTimer, &TForm1::CheckTimerTimer},
+    }};
+    // The trim repeat timers (150 ms) belong to the editor, which drives them from its buttons.
+    for (const TimerSpec& t : Timers)
+        this->*(t.member) = makeTimer(t.name, t.intervalMs, t.enabledAtStart, t.handler);
+}
+
+void TForm1::FormCreate() {
+    DevicePaintBox->resize(DevicePaintBox->width(), DevicePaintBoxSize.height());
+    RefreshBtn->setText(QStringLiteral("UPDATE"));
+    RenameItem->setText(QStringLiteral("Rename Device"));
+    RemoveDeviceItem->setText(QStringLiteral("Remove Device"));
+    FactoryIPItem->setVisible(true);
+    setWindowIcon(QApplication::windowIcon());
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        FormShow();
+    }
+}
+
+void TForm1::FormShow() {
+    setWindowTitle(title_);
+    centreOnScreen();
+    // Device discovery starts here once it exists; it is confined to
+    // loopback when state_.loopbackOnly is set.
+}
+
+void TForm1::centreOnScreen() {
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    FormClose();
+}
+
+void TForm1::FormClose() {
+    // Nothing is asked and nothing is told to a device: the program ends here.
+    if (hooks_.endProcess)
+        hooks_.endProcess();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == connectflagImage && event->type() == QEvent::MouseMove) {
+        connectflagImageMouseMove();
+    } else if (watched == ResetImg) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+            ResetImg->setPixmap(
+                editor::skinPicture(editor::ImageList::RstImageList, editor::ResetPressed));
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+            ResetImg->setPixmap(
+                editor::skinPicture(editor::ImageList::RstImageList, editor::ResetReleased));
+            ResetImg->setEnabled(true);
+            if (ResetImg->rect().contains(mouse->position().toPoint()))
+                ResetImgClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::askYesNo(const QString& text) {
+    return hooks_.askYesNo(this, text);
+}
+
+void TForm1::showStatusRow(bool visible) {
+    statusRow_->setRowVisible(visible);
+    BurningItem->setVisible(visible);
+    if (visible)
+        ReadStateTimer->start();
+    else
+        ReadStateTimer->stop();
+}
+
+bool TForm1::statusRowVisible() const {
+    return statusRow_->rowVisible();
+}
+
+bool TForm1::savePreset() {
+    return presets_->savePreset();
+}
+
+bool TForm1::openPreset() {
+    return presets_->openPreset();
+}
+
+void TForm1::showLinkFlag(bool connected) {
+    connectflagImage->setPixmap(
+        editor::skinPicture(editor::ImageList::ConnFlagList,
+                            connected ? editor::LinkConnected : editor::LinkNotConnected));
+}
+
+void TForm1::connectflagImageMouseMove() {
+    editor_->setHoverLine(QString(), QStringLiteral("Device:"),
+                          state_.connected ? QStringLiteral("On") : QStringLiteral("Off"));
+}
+
+void TForm1::RefreshBtnClick() {
+    state_.flags.listPause = 1;
+    // The device list is emptied here once tiles exist.
+    state_.flags.listPause = 0;
+    SearchTimer->start();
+}
+
+void TForm1::ResetImgClick() {
+    editor_->ResetImgClick(protocol::ResetBlock);
+}
+
+void TForm1::ExitItemClick() {
+    close();
+}
+
+void TForm1::AboutItemClick() {
+    if (hooks_.showAbout)
+        hooks_.showAbout(this);
+}
+
+void TForm1::Button1Click() {
+    Memo1->clear();
+}
+
+// Timers whose work belongs to the connection, discovery and status layers.
+// Until those exist, each keeps only the part that needs no device.
+void TForm1::DeviceTimerTimer() {
+    state_.flags.tilePending = 0;
+    DeviceTimer->stop();
+}
+
+void TForm1::RecallTimerTimer() {
+    RecallTimer->stop();
+}
+
+void TForm1::CloseTimerTimer() {
+    CloseTimer->stop();
+}
+
+void TForm1::InputDecTimerTimer() {
+    editor_->InputDecTimerTimer();
+}
+
+void TForm1::InputAddTimerTimer() {
+    editor_->InputAddTimerTimer();
+}
+
+void TForm1::RequestTimerTimer() {
+    ++state_.idleTicks;
+}
+
+void TForm1::ConnectTimerTimer() {}
+
+void TForm1::SearchTimerTimer() {
+    --state_.searchCountdown;
+    TimeLabel->setText(QString::number(state_.searchCountdown));
+    if (state_.searchCountdown <= 0) {
+        TimeLabel->setText(NoDeviceText);
+        state_.searchCountdown = SearchCountdownStart;
+        SearchTimer->stop();
+    }
+}
+
+void TForm1::DisconnectTimerTimer() {}
+
+void TForm1::ReconnectTimerTimer() {}
+
+void TForm1::ReadStateTimerTimer() {}
+
+void TForm1::CheckTimerTimer() {}
+
+} // namespace tq50r::app

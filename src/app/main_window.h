@@ -1,0 +1,144 @@
+// The main window: owns the window state, the timers, the menus and the
+// panels, and hands them to the subsystems (editor, presets, status row).
+#pragma once
+
+#include "app/app_options.h"
+#include "app/dialog_hooks.h"
+#include "app/main_window_state.h"
+#include "eq/eq_setting.h"
+#include "protocol/frames.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+class QTimer;
+
+namespace tq50r::editor {
+class EqEditor;
+class EqSender;
+} // namespace tq50r::editor
+
+namespace tq50r::app {
+
+class PresetFlow;
+class StatusRow;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(const AppOptions& options = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    MainWindowState& state() { return state_; }
+    eq::EqSetting& setting() { return setting_; }
+    editor::EqEditor& eqEditor() { return *editor_; }
+    DialogHooks& hooks() { return hooks_; }
+    const QString& title() const { return title_; }
+
+    // The yes/no question over this window ("&Yes" / "&No", caption "TQ50R").
+    bool askYesNo(const QString& text);
+    void showStatusRow(bool visible);
+    bool statusRowVisible() const;
+
+    // Preset flows of the File menu.
+    bool savePreset();
+    bool openPreset();
+
+    // Handlers, named after their control and event.
+    void RefreshBtnClick();
+    void ResetImgClick();
+    void ExitItemClick();
+    void AboutItemClick();
+    void Button1Click();
+    void connectflagImageMouseMove();
+
+    void DeviceTimerTimer();
+    void RecallTimerTimer();
+    void CloseTimerTimer();
+    void InputDecTimerTimer();
+    void InputAddTimerTimer();
+    void RequestTimerTimer();
+    void ConnectTimerTimer();
+    void SearchTimerTimer();
+    void DisconnectTimerTimer();
+    void ReconnectTimerTimer();
+    void ReadStateTimerTimer();
+    void CheckTimerTimer();
+
+    // Shows picture 0 (connected) or 1 of the link flag.
+    void showLinkFlag(bool connected);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildDeviceColumn(QWidget* client);
+    void buildTopBar(QWidget* client);
+    void buildPanels(QWidget* client);
+    void buildDiagnostics(QWidget* client);
+    void buildMenus();
+    void buildTimers();
+    QTimer* makeTimer(const char* name, int intervalMs, bool enabled, void (TForm1::*handler)());
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void centreOnScreen();
+
+    QString title_;
+    MainWindowState state_;
+    eq::EqSetting setting_;
+    DialogHooks hooks_;
+    std::unique_ptr<editor::EqSender> sender_;
+    std::unique_ptr<editor::EqEditor> editor_;
+    std::unique_ptr<PresetFlow> presets_;
+    StatusRow* statusRow_ = nullptr;
+    bool shownOnce_ = false;
+
+    QPushButton* RefreshBtn = nullptr;
+    QScrollArea* DeviceBox = nullptr;
+    QLabel* TimeLabel = nullptr;
+    QWidget* DevicePaintBox = nullptr;
+    QLabel* deviceCountLabel = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLabel* connectflagImage = nullptr;
+    QLabel* ResetImg = nullptr;
+    QWidget* ConnectShape = nullptr;
+    QFrame* Panel2 = nullptr;
+    QFrame* Panel3 = nullptr;
+    QFrame* Panel4 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    QMenu* ViewItem = nullptr;
+    QAction* FactoryIPItem = nullptr;
+    QMenu* DeviceMenu = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* RenameItem = nullptr;
+    QAction* RemoveDeviceItem = nullptr;
+    QAction* BurningItem = nullptr;
+
+    QTimer* DeviceTimer = nullptr;
+    QTimer* RecallTimer = nullptr;
+    QTimer* CloseTimer = nullptr;
+    QTimer* InputDecTimer = nullptr;
+    QTimer* InputAddTimer = nullptr;
+    QTimer* RequestTimer = nullptr;
+    QTimer* ConnectTimer = nullptr;
+    QTimer* SearchTimer = nullptr;
+    QTimer* DisconnectTimer = nullptr;
+    QTimer* ReconnectTimer = nullptr;
+    QTimer* ReadStateTimer = nullptr;
+    QTimer* CheckTimer = nullptr;
+};
+
+} // namespace tq50r::app

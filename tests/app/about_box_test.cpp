@@ -1,0 +1,67 @@
+#include "app/about_box.h"
+#include "widgets/link_label.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace tq50r::app {
+namespace {
+
+TEST(AboutBox, VersionIsTheTitleTail) {
+    const std::pair<QString, QString> cases[] = {
+        {"TQ50R V5.0.5", "5.0.5"},
+        {"TQ50R V6.1.20", ".1.20"},
+        {"abc", "abc"},
+        {"", ""},
+    };
+    for (const auto& [title, version] : cases)
+        EXPECT_EQ(versionFromTitle(title), version) << title.toStdString();
+}
+
+TEST(AboutBox, ShowsProductAndVersionWithItsHiddenControls) {
+    TfmAbout box(QStringLiteral("TQ50R V5.0.5"));
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
+    EXPECT_EQ(box.size(), QSize(313, 148));
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(box.verLb()->text().isEmpty()); // filled when shown
+
+    box.show();
+    EXPECT_EQ(box.verLb()->text(), QStringLiteral("5.0.5"));
+    QStringList texts;
+    for (const QLabel* label : box.findChildren<QLabel*>())
+        if (label->isVisible())
+            texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Product Name:")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("TQ50R")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Version:")));
+    EXPECT_EQ(box.verLb()->pos(), QPoint(171, 32));
+
+    EXPECT_FALSE(box.UnlURLLabel1()->isVisible());
+    EXPECT_EQ(box.UnlURLLabel1()->geometry(), QRect(110, 100, 108, 13));
+    auto* ok = box.findChild<QPushButton*>(QStringLiteral("Button1"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_FALSE(ok->isVisible());
+    box.Button1Click();
+    EXPECT_FALSE(box.isVisible());
+}
+
+TEST(AboutBox, LinkClickTakesItsCaptionAsAddress) {
+    QStringList opened;
+    const widgets::UrlOpener previous = widgets::setUrlOpener([&](const QString& url) {
+        opened << url;
+        return true;
+    });
+    TfmAbout box(QStringLiteral("TQ50R V5.0.5"));
+    widgets::TUnlURLLabel* link = box.UnlURLLabel1();
+    const QString caption = link->text();
+    EXPECT_TRUE(link->URL().isEmpty());
+    link->Click();
+    EXPECT_EQ(link->URL(), caption);
+    EXPECT_EQ(opened, QStringList{caption});
+    widgets::setUrlOpener(previous);
+}
+
+} // namespace
+} // namespace tq50r::app

@@ -1,0 +1,57 @@
+#include "app/app_options.h"
+
+#include <gtest/gtest.h>
+
+namespace tq50r::app {
+namespace {
+
+TEST(AppOptions, CommandLinesAreUnderstood) {
+    struct Case {
+        QStringList args;
+        bool loopback;
+        QStringList ports;
+        QString screenshot;
+        bool help;
+        bool error;
+    };
+    const Case cases[] = {
+        {{"tq50r"}, false, {}, {}, false, false},
+        {{"tq50r", "--loopback"}, true, {}, {}, false, false},
+        {{"tq50r", "--serial-port", "/dev/pts/3", "--serial-port=/dev/pts/7"},
+         false,
+         {"/dev/pts/3", "/dev/pts/7"},
+         {},
+         false,
+         false},
+        {{"tq50r", "--loopback", "--screenshot", "/tmp/w.png"},
+         true,
+         {},
+         "/tmp/w.png",
+         false,
+         false},
+        {{"tq50r", "--help"}, false, {}, {}, true, false},
+        {{"tq50r", "--bogus"}, false, {}, {}, false, true},
+        {{"tq50r", "--serial-port"}, false, {}, {}, false, true},
+        {{"tq50r", "stray"}, false, {}, {}, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const ParsedOptions parsed = parseAppOptions(c.args);
+        EXPECT_EQ(!parsed.error.isEmpty(), c.error) << parsed.error.toStdString();
+        if (c.error)
+            continue;
+        EXPECT_EQ(parsed.showHelp, c.help);
+        EXPECT_EQ(parsed.options.loopbackOnly, c.loopback);
+        EXPECT_EQ(parsed.options.extraSerialPorts, c.ports);
+        EXPECT_EQ(parsed.options.screenshotPath, c.screenshot);
+    }
+}
+
+TEST(AppOptions, HelpNamesEveryOption) {
+    const QString help = parseAppOptions({"tq50r", "--help"}).helpText;
+    for (const char* option : {"--loopback", "--serial-port", "--screenshot", "--help"})
+        EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
+}
+
+} // namespace
+} // namespace tq50r::app
