@@ -272,9 +272,16 @@ PresetWriteResult writePresetFile(const ParameterBlock& block, const std::filesy
 
 PresetReadResult readPresetFile(const std::filesystem::path& path) {
     const std::string source = path.string();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open so that a named pipe without a writer cannot hang the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return failure(PresetError::Unreadable, "cannot open " + source + ": " + errnoText(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const std::string reason = S_ISDIR(info.st_mode) ? errnoText(EISDIR) : "not a regular file";
+        ::close(fd);
+        return failure(PresetError::Unreadable, "cannot open " + source + ": " + reason);
     }
     std::array<char, ReadChunkSize> buffer{};
     std::size_t have = 0;

@@ -8,6 +8,7 @@
 #include <locale>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tq50r::protocol {
@@ -136,7 +137,11 @@ TEST_F(PresetFileTest, BadContentIsRejectedWithItsReason) {
               "cannot open " + (dir / "missing.bin").string() + ": No such file or directory");
     const PresetReadResult directory = readPresetFile(dir);
     EXPECT_EQ(directory.error, PresetError::Unreadable);
-    EXPECT_NE(directory.message.find("Is a directory"), std::string::npos) << directory.message;
+    EXPECT_EQ(directory.message, "cannot open " + dir.string() + ": Is a directory");
+    const fs::path fifo = dir / "pipe.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readPresetFile(fifo).message,
+              "cannot open " + fifo.string() + ": not a regular file");
 }
 
 TEST_F(PresetFileTest, HugeFilesAreReadOnlyAsFarAsNeeded) {
