@@ -1,0 +1,308 @@
+#include "sim_process.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tq50r::sim::testing {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// A simulator left behind by a crashed test ends by itself.
+constexpr const char* RuntimeLimitS = "30";
+constexpr std::size_t ReadChunk = 1024;
+
+int remainingMs(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<Ms>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+bool waitReadable(int fd, Clock::time_point deadline) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, remainingMs(deadline)) > 0;
+}
+
+} // namespace
+
+std::optional<DeviceLine> parseDeviceLine(const std::string& line) {
+    std::istringstream in(line);
+    DeviceLine d;
+    std::string word;
+    if (!(in >> word) || word != "device" || !(in >> d.number >> d.kind >> d.where)) {
+        return std::nullopt;
+    }
+    if (d.kind == "tcp") {
+        const auto colon = d.where.rfind(':');
+        d.host = d.where.substr(0, colon);
+        d.port = static_cast<std::uint16_t>(std::stoi(d.where.substr(colon + 1)));
+    }
+    const auto name = line.find(" name ");
+    if (name != std::string::npos) {
+        d.name = line.substr(name + 6);
+    }
+    return d;
+}
+
+SimProcess::SimProcess(std::vector<std::string> args) {
+    args.insert(args.begin(), TQ50R_SIM_PROGRAM);
+    args.emplace_back("--max-runtime-s");
+    args.emplace_back(RuntimeLimitS);
+    int inPipe[2];
+    int outPipe[2];
+    int errPipe[2];
+    if (::pipe2(inPipe, O_CLOEXEC) != 0 || ::pipe2(outPipe, O_CLOEXEC) != 0 ||
+        ::pipe2(errPipe, O_CLOEXEC) != 0) {
+        return;
+    }
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(inPipe[0], STDIN_FILENO);
+        ::dup2(outPipe[1], STDOUT_FILENO);
+        ::dup2(errPipe[1], STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(inPipe[0]);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    in_ = inPipe[1];
+    out_ = outPipe[0];
+    err_ = errPipe[0];
+    ::fcntl(err_, F_SETFL, O_NONBLOCK);
+    constexpr int MaxStartupLines = 64;
+    for (int i = 0; i < MaxStartupLines; ++i) {
+        const auto line = readLine();
+        if (!line) {
+            break;
+        }
+        if (*line == "ready") {
+            ready_ = true;
+            break;
+        }
+        if (auto d = parseDeviceLine(*line)) {
+            devices_.push_back(*d);
+        }
+    }
+}
+
+SimProcess::~SimProcess() {
+    if (pid_ > 0 && !exited_) {
+        if (terminate() < 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    for (int fd : {in_, out_, err_}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+std::optional<std::string> SimProcess::readLine(Ms wait) {
+    const auto deadline = Clock::now() + wait;
+    while (true) {
+        if (const auto nl = outBuffer_.find('\n'); nl != std::string::npos) {
+            std::string line = outBuffer_.substr(0, nl);
+            outBuffer_.erase(0, nl + 1);
+            return line;
+        }
+        if (out_ < 0 || !waitReadable(out_, deadline)) {
+            return std::nullopt;
+        }
+        char buffer[ReadChunk];
+        const ssize_t n = ::read(out_, buffer, sizeof buffer);
+        if (n <= 0) {
+            return std::nullopt;
+        }
+        outBuffer_.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::string SimProcess::command(const std::string& line, Ms wait) {
+    const std::string text = line + "\n";
+    if (::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        return "write failed";
+    }
+    return readLine(wait).value_or("no reply");
+}
+
+int SimProcess::terminate(Ms wait) {
+    if (pid_ <= 0 || exited_) {
+        return -1;
+    }
+    ::kill(pid_, SIGTERM);
+    const auto deadline = Clock::now() + wait;
+    constexpr Ms Step{10};
+    while (Clock::now() < deadline) {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            exited_ = true;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(Step);
+    }
+    return -1;
+}
+
+std::string SimProcess::stderrText(Ms wait) {
+    const auto deadline = Clock::now() + wait;
+    char buffer[ReadChunk];
+    while (waitReadable(err_, deadline)) {
+        const ssize_t n = ::read(err_, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        errBuffer_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return errBuffer_;
+}
+
+std::uint16_t freeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+    ::close(fd);
+    return ntohs(sa.sin_port);
+}
+
+int connectTcp(const std::string& host, std::uint16_t port, Ms wait) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    ::inet_pton(AF_INET, host.c_str(), &sa.sin_addr);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 && errno != EINPROGRESS) {
+        ::close(fd);
+        return -1;
+    }
+    pollfd p{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (::poll(&p, 1, static_cast<int>(wait.count())) != 1 ||
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool sendAll(int fd, const Bytes& bytes) {
+    std::size_t done = 0;
+    const auto deadline = Clock::now() + DefaultWait;
+    while (done < bytes.size() && Clock::now() < deadline) {
+        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == ENOTSOCK) {
+            n = ::write(fd, bytes.data() + done, bytes.size() - done); // a serial port
+        }
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EAGAIN) {
+            return false;
+        } else {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, remainingMs(deadline));
+        }
+    }
+    return done == bytes.size();
+}
+
+std::vector<Bytes> readFrames(int fd, std::size_t count, Ms wait, int* reads,
+                              std::size_t* rawBytes) {
+    std::vector<Bytes> frames;
+    protocol::FrameParser parser([&](protocol::FrameBytes f, protocol::FrameSource) {
+        frames.emplace_back(f.begin(), f.end());
+    });
+    const auto deadline = Clock::now() + wait;
+    while (frames.size() < count && waitReadable(fd, deadline)) {
+        std::uint8_t buffer[ReadChunk];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        if (reads != nullptr) {
+            ++*reads;
+        }
+        if (rawBytes != nullptr) {
+            *rawBytes += static_cast<std::size_t>(n);
+        }
+        parser.feed(std::span(buffer, static_cast<std::size_t>(n)), 0);
+    }
+    return frames;
+}
+
+bool peerClosed(int fd, Ms wait) {
+    const auto deadline = Clock::now() + wait;
+    while (waitReadable(fd, deadline)) {
+        std::uint8_t buffer[ReadChunk];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int openSerial(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, B9600);
+    ::cfsetospeed(&tio, B9600);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
+int udpListener(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::optional<Datagram> receiveDatagram(int fd, Ms wait) {
+    if (!waitReadable(fd, Clock::now() + wait)) {
+        return std::nullopt;
+    }
+    std::uint8_t buffer[2048];
+    sockaddr_in from{};
+    socklen_t len = sizeof from;
+    const ssize_t n =
+        ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+    if (n < 0) {
+        return std::nullopt;
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    return Datagram{Bytes(buffer, buffer + n), text};
+}
+
+} // namespace tq50r::sim::testing
