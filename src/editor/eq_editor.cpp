@@ -416,9 +416,16 @@ void EqEditor::redrawResponse() {
     eq::computeTotalResponse(responses_, setting_.trimDb, total_);
     for (int n = 1; n <= eq::BandCount; ++n) {
         const eq::EqBand& m = setting_.band(n);
-        plot_->DrawBlock(setting_.trimDb - band(n).trackBar->position(),
-                         eq::markerX(eq::frequencyHz(m.freqIndex)), MarkerColor, n - 1,
-                         shownOff(n));
+        const double y = setting_.trimDb - band(n).trackBar->position();
+        const double x = eq::markerX(eq::frequencyHz(m.freqIndex));
+        const bool hidden = shownOff(n);
+        // Each marker call repaints the graph page; an unchanged marker is skipped, since the
+        // whole redraw of the curve below paints every marker again anyway.
+        const int slot = n - 1;
+        if (plot_->BlockX(slot) != x || plot_->BlockY(slot) != y ||
+            plot_->BlockHidden(slot) != hidden) {
+            plot_->DrawBlock(y, x, MarkerColor, slot, hidden);
+        }
     }
     plot_->FFTDraw(total_.data(), eq::ResponsePointCount, CurveIndex, CurveColor,
                    plot::TPlotStyle::Line);
