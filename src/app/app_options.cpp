@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 namespace tq50r::app {
 
@@ -27,7 +28,16 @@ ParsedOptions parseAppOptions(const QStringList& args) {
     parser.addOption(screenshotOption);
 
     ParsedOptions result;
-    if (!parser.parse(args)) {
+    const bool understood = parser.parse(args);
+    result.helpText = parser.helpText();
+    // Name the program as it was called, with or without an application object.
+    if (!args.isEmpty()) {
+        const qsizetype lineEnd = result.helpText.indexOf(QLatin1Char('\n'));
+        result.helpText.replace(
+            0, lineEnd,
+            QStringLiteral("Usage: %1 [options]").arg(QFileInfo(args.first()).fileName()));
+    }
+    if (!understood) {
         result.error = parser.errorText();
         return result;
     }
@@ -37,7 +47,6 @@ ParsedOptions parseAppOptions(const QStringList& args) {
         return result;
     }
     result.showHelp = parser.isSet(helpOption);
-    result.helpText = parser.helpText();
     result.options.loopbackOnly = parser.isSet(loopbackOption);
     result.options.extraSerialPorts = parser.values(serialOption);
     result.options.screenshotPath = parser.value(screenshotOption);

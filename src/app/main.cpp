@@ -11,14 +11,13 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tq50r"));
-    QApplication::setApplicationDisplayName(tq50r::app::ApplicationTitle);
-    QApplication::setApplicationVersion(QStringLiteral(TQ50R_VERSION));
-
-    const tq50r::app::ParsedOptions parsed = tq50r::app::parseAppOptions(QApplication::arguments());
+    // Options first, so that --help and mistakes need no display.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const tq50r::app::ParsedOptions parsed = tq50r::app::parseAppOptions(args);
     if (!parsed.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n%s", qPrintable(parsed.error), qPrintable(parsed.helpText));
+        std::fprintf(stderr, "%s\n\n%s", qPrintable(parsed.error), qPrintable(parsed.helpText));
         return 2;
     }
     if (parsed.showHelp) {
@@ -26,6 +25,10 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tq50r"));
+    QApplication::setApplicationDisplayName(tq50r::app::ApplicationTitle);
+    QApplication::setApplicationVersion(QStringLiteral(TQ50R_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(tq50r::editor::theme::darkPalette());
 

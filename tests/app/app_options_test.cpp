@@ -51,6 +51,9 @@ TEST(AppOptions, HelpNamesEveryOption) {
     const QString help = parseAppOptions({"tq50r", "--help"}).helpText;
     for (const char* option : {"--loopback", "--serial-port", "--screenshot", "--help"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
+    EXPECT_TRUE(help.startsWith(QStringLiteral("Usage: tq50r "))) << help.toStdString();
+    // A mistake comes with the help text as well.
+    EXPECT_FALSE(parseAppOptions({"/usr/bin/tq50r", "--bogus"}).helpText.isEmpty());
 }
 
 } // namespace
