@@ -137,6 +137,13 @@ void TPTrackBar::paintEvent(QPaintEvent*) {
         }
         painter.drawPixmap(g.thumbTopLeft(position_), thumb_);
     }
+    if (hasFocus()) {
+        // Keyboard focus: a thin accent frame around the thumb.
+        painter.setOpacity(1.0);
+        painter.setPen(theme::color(theme::AccentRgb));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(g.thumbRect(position_).adjusted(-1, -1, 0, 0));
+    }
 }
 
 void TPTrackBar::mousePressEvent(QMouseEvent* event) {

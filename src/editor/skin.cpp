@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <array>
 
 namespace tq50r::editor {
@@ -269,26 +270,42 @@ const char* imageListName(ImageList list) {
     return "";
 }
 
+namespace {
+
+QPixmap paintPicture(ImageList list, QSize size, int index) {
+    switch (list) {
+    case ImageList::TypeImageList:
+        return typePicture(size, index);
+    case ImageList::EQImageList:
+        return bandPicture(size, index);
+    case ImageList::ADImageList:
+        return trimPicture(size, index);
+    case ImageList::BPImageList:
+        return bypassPicture(size, index);
+    case ImageList::RstImageList:
+        return resetPicture(size, index);
+    case ImageList::ConnFlagList:
+        return linkPicture(size, index);
+    }
+    return {};
+}
+
+} // namespace
+
 QPixmap skinPicture(ImageList list, int index) {
     const ListShape shape = shapeOf(list);
     if (index < 0 || index >= shape.count) {
         return {};
     }
-    switch (list) {
-    case ImageList::TypeImageList:
-        return typePicture(shape.size, index);
-    case ImageList::EQImageList:
-        return bandPicture(shape.size, index);
-    case ImageList::ADImageList:
-        return trimPicture(shape.size, index);
-    case ImageList::BPImageList:
-        return bypassPicture(shape.size, index);
-    case ImageList::RstImageList:
-        return resetPicture(shape.size, index);
-    case ImageList::ConnFlagList:
-        return linkPicture(shape.size, index);
+    // Pictures are asked for on every band refresh; painting text into them
+    // costs far more than a lookup, so each is painted once.
+    const QString key = QStringLiteral("tq50r-skin-%1-%2").arg(static_cast<int>(list)).arg(index);
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture = paintPicture(list, shape.size, index);
+        QPixmapCache::insert(key, picture);
     }
-    return {};
+    return picture;
 }
 
 QPixmap faderThumbPicture() {
