@@ -512,10 +512,13 @@ void TComPort::Close() {
     if (OnBeforeClose) {
         OnBeforeClose(*this);
     }
+    // A failed purge is reported once the port is closed: reporting it first would leave the
+    // handle and the event thread behind on a port that can then never be closed.
+    int purgeErrno = 0;
     if (fd_ < 0) {
-        CallErrno(ComError::PurgeFailed, EBADF);
+        purgeErrno = EBADF;
     } else if (::tcflush(fd_, TCIOFLUSH) != 0 && !isNoModemLines(errno)) {
-        CallErrno(ComError::PurgeFailed, errno);
+        purgeErrno = errno;
     }
     if (threadCreated_) {
         stopEventThread();
@@ -530,6 +533,9 @@ void TComPort::Close() {
     connected_ = false;
     if (OnAfterClose) {
         OnAfterClose(*this);
+    }
+    if (purgeErrno != 0) {
+        CallErrno(ComError::PurgeFailed, purgeErrno);
     }
 }
 
@@ -744,6 +750,10 @@ int TComPort::Read(void* buffer, int count) {
         pollfd pfd{fd_, POLLIN, 0};
         (void)::poll(&pfd, 1, static_cast<int>(left));
     }
+    // Bytes read are no longer "announced and waiting".
+    int unread = announcedUnread_.load();
+    while (!announcedUnread_.compare_exchange_weak(unread, std::max(0, unread - got))) {
+    }
     return got;
 }
 
@@ -771,6 +781,7 @@ void TComPort::startEventThread() {
         return;
     }
     gate_ = std::make_shared<DeliveryGate>();
+    announcedUnread_.store(0);
     eventThread_ =
         std::jthread([this, portFd = fd_, stopFd = stopFd_, gate = gate_](std::stop_token stop) {
             eventLoop(std::move(stop), portFd, stopFd, gate);
@@ -804,7 +815,6 @@ void TComPort::eventLoop(std::stop_token stop, int portFd, int stopFd,
                          std::shared_ptr<DeliveryGate> gate) {
     bool watchPort = portFd >= 0; // without a usable handle the thread only waits for stop
     bool backoff = false;
-    int announced = 0; // bytes waiting after the last delivery
     while (!stop.stop_requested()) {
         std::array<pollfd, 2> fds{{{stopFd, POLLIN, 0}, {portFd, POLLIN | POLLPRI, 0}}};
         const nfds_t count = (watchPort && !backoff) ? 2 : 1;
@@ -833,11 +843,10 @@ void TComPort::eventLoop(std::stop_token stop, int portFd, int stopFd,
             events += TComEvent::evError;
         }
         const int waiting = pendingInput(portFd);
-        if (waiting > announced) {
+        if (waiting > announcedUnread_.load()) {
             events += TComEvent::evRxChar;
         } else if (waiting > 0 && !lineGone) {
-            announced = waiting; // unread bytes and nothing new
-            backoff = true;
+            backoff = true; // only bytes already announced and not read yet
         }
         if (lineGone && waiting <= 0) {
             // Hang-up or error stays signalled; stop watching so that the thread does not spin.
@@ -845,8 +854,7 @@ void TComPort::eventLoop(std::stop_token stop, int portFd, int stopFd,
         }
         if (!events.empty()) {
             deliver(events, gate, stop);
-            announced = std::max(0, pendingInput(portFd));
-            if (lineGone && announced > 0) {
+            if (lineGone && pendingInput(portFd) > 0) {
                 backoff = true;
             }
         }
@@ -903,8 +911,11 @@ void TComPort::handleEvents(TComEvents events) {
     }
     if (events.contains(TComEvent::evRxChar) && fd_ >= 0) {
         const int count = pendingInput(fd_);
-        if (count > 0 && OnRxChar) {
-            OnRxChar(*this, count);
+        if (count > 0) {
+            announcedUnread_.store(count);
+            if (OnRxChar) {
+                OnRxChar(*this, count);
+            }
         }
     }
 }

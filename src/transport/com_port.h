@@ -384,6 +384,8 @@ private:
     char eventChar_ = 0;
     std::atomic<TSyncMethod> syncMethod_{TSyncMethod::smThreadSync};
 
+    // Bytes announced through OnRxChar and not read since; only more than these is news.
+    std::atomic<int> announcedUnread_{0};
     int fd_ = -1;
     int stopFd_ = -1;
     bool connected_ = false;

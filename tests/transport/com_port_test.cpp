@@ -1,0 +1,468 @@
+#include "transport/com_port.h"
+#include "transport/test_support.h"
+
+#include <QThread>
+#include <atomic>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <thread>
+
+using namespace tq50r::transport;
+using tq50r::transport::testing::PtyPair;
+using tq50r::transport::testing::pumpUntil;
+
+namespace {
+
+struct HookCall {
+    int code;
+    std::string text;
+    std::int64_t osError;
+    std::string osMessage;
+};
+
+void recordHook(TComPort& port, std::vector<HookCall>& calls) {
+    port.OnException = [&calls](TComPort&, int code, const std::string& text, std::int64_t os,
+                                const std::string& osMessage) {
+        calls.push_back({code, text, os, osMessage});
+    };
+}
+
+double processCpuSeconds() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// CPU the whole process burns while the test thread sleeps; a spinning event thread shows up.
+double cpuShareWhileIdle(std::chrono::milliseconds idle) {
+    const double before = processCpuSeconds();
+    std::this_thread::sleep_for(idle);
+    return (processCpuSeconds() - before) / std::chrono::duration<double>(idle).count();
+}
+
+constexpr auto kIdleSample = std::chrono::milliseconds(300);
+constexpr double kIdleCpuShareLimit = 0.3;
+
+termios slaveSettings(const PtyPair& pty) {
+    termios tio{};
+    ::tcgetattr(pty.slave(), &tio);
+    return tio;
+}
+
+speed_t slaveSpeed(const PtyPair& pty) {
+    const termios tio = slaveSettings(pty);
+    return ::cfgetospeed(&tio);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class ComPortPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        port.setPort(pty.path());
+    }
+    PtyPair pty;
+    TComPort port;
+};
+
+TEST_F(ComPortPty, OpenAppliesTheLineSettings) {
+    port.Open();
+    ASSERT_TRUE(port.Connected());
+    ASSERT_TRUE(port.HasHandle());
+    const termios tio = slaveSettings(pty);
+    EXPECT_EQ(::cfgetospeed(&tio), B9600);
+    EXPECT_EQ(::cfgetispeed(&tio), B9600);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INPCK), 0u) << "no XON/XOFF, bytes untouched";
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u) << "raw mode";
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    EXPECT_EQ(tio.c_cc[VSTART], 17);
+    EXPECT_EQ(tio.c_cc[VSTOP], 19);
+}
+
+TEST_F(ComPortPty, ChangedSettingsAreAppliedToAnOpenPort) {
+    port.Open();
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::function<bool(const termios&)> check;
+    };
+    const std::vector<Step> steps = {
+        {"baud", [&] { port.setBaudRate(TBaudRate::br19200); },
+         [](const termios& t) { return ::cfgetospeed(&t) == B19200; }},
+        {"stop bits", [&] { port.setStopBits(TStopBits::sbTwoStopBits); },
+         [](const termios& t) { return (t.c_cflag & CSTOPB) != 0; }},
+        {"xon/xoff", [&] { port.FlowControl().setXonXoffIn(true); },
+         [](const termios& t) { return (t.c_iflag & IXOFF) != 0 && (t.c_iflag & IXON) == 0; }},
+        {"cts", [&] { port.FlowControl().setOutCTSFlow(true); },
+         [](const termios& t) { return (t.c_cflag & CRTSCTS) != 0; }},
+        // A speed without a termios constant still takes effect (no B9600 left behind).
+        {"14400", [&] { port.setBaudRate(TBaudRate::br14400); },
+         [](const termios& t) {
+             return ::cfgetospeed(&t) != B19200 && ::cfgetospeed(&t) != B9600;
+         }},
+    };
+    for (const auto& step : steps) {
+        ASSERT_NO_THROW(step.change()) << step.what;
+        EXPECT_TRUE(step.check(slaveSettings(pty))) << step.what;
+    }
+    // A pseudo-terminal keeps 8 data bits and no parity whatever it is told; asking for
+    // anything else is a failed line setting, not a silent success.
+    EXPECT_THROW(port.setDataBits(TDataBits::dbSeven), EComPort);
+    port.setDataBits(TDataBits::dbEight);
+    try {
+        port.Parity().setBits(TParityBits::prEven);
+        ADD_FAILURE() << "parity accepted";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.code(), 7);
+    }
+    port.Parity().setBits(TParityBits::prNone);
+
+    // While an update is open nothing is applied; ending it applies everything at once.
+    port.BeginUpdate();
+    port.setBaudRate(TBaudRate::br9600);
+    EXPECT_NE(slaveSpeed(pty), B9600);
+    port.EndUpdate();
+    EXPECT_EQ(slaveSpeed(pty), B9600);
+}
+
+TEST_F(ComPortPty, OpenAndCloseAreIdempotentAndSyncMethodIsLockedWhileOpen) {
+    int opens = 0;
+    int closes = 0;
+    port.OnBeforeOpen = [&](TComPort&) { ++opens; };
+    port.OnAfterClose = [&](TComPort&) { ++closes; };
+    port.Close();
+    EXPECT_EQ(closes, 0);
+    port.Open();
+    port.Open();
+    port.setConnected(true);
+    EXPECT_EQ(opens, 1);
+
+    try {
+        port.setSyncMethod(TSyncMethod::smNone);
+        ADD_FAILURE() << "no error 14";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.code(), 14);
+        EXPECT_STREQ(e.what(), "Cannot set property while connected");
+    }
+    EXPECT_EQ(port.SyncMethod(), TSyncMethod::smThreadSync);
+
+    port.setConnected(false);
+    port.Close();
+    EXPECT_EQ(closes, 1);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_NO_THROW(port.setSyncMethod(TSyncMethod::smNone));
+}
+
+TEST_F(ComPortPty, BytesTravelBothWaysAndEventsRunOnThePortThread) {
+    std::vector<int> counts;
+    std::vector<std::uint8_t> received;
+    bool onPortThread = true;
+    port.OnRxChar = [&](TComPort& sender, int count) {
+        onPortThread = onPortThread && QThread::currentThread() == sender.thread();
+        counts.push_back(count);
+        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
+        const int n = sender.Read(buf.data(), count);
+        received.insert(received.end(), buf.begin(), buf.begin() + std::max(n, 0));
+    };
+    port.Open();
+
+    const std::vector<std::uint8_t> frame = {0x01, 0x20, 0x03, 0x40, 0x11, 0x17, 0x01, 0x02, 0x03,
+                                             0x04, 0x05, 0x06, 0x07, 0x08, 0x01, 0x05, 0x60};
+    EXPECT_EQ(port.Write(frame.data(), static_cast<int>(frame.size())), 17);
+    EXPECT_EQ(pty.receive(frame.size()), frame);
+
+    ASSERT_TRUE(pty.send(frame));
+    ASSERT_TRUE(pumpUntil([&] { return received.size() >= frame.size(); }));
+    EXPECT_EQ(received, frame);
+    EXPECT_TRUE(onPortThread);
+    for (int c : counts) {
+        EXPECT_GT(c, 0) << "OnRxChar is never raised for nothing";
+    }
+    // Nothing more arrives: no further events.
+    const auto eventsSoFar = counts.size();
+    pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(counts.size(), eventsSoFar);
+}
+
+TEST_F(ComPortPty, ReceiveEventsAnnounceWhatIsWaitingMergedOrSplit) {
+    std::vector<int> counts;
+    bool readInHandler = false;
+    port.OnRxChar = [&](TComPort& sender, int count) {
+        counts.push_back(count);
+        if (readInHandler) {
+            std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
+            sender.Read(buf.data(), count);
+        }
+    };
+    port.Open();
+
+    // Bytes that arrive before the event is handled are announced together.
+    ASSERT_TRUE(pty.send({1, 2, 3}));
+    ASSERT_TRUE(pty.send({4, 5}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(pumpUntil([&] { return !counts.empty() && counts.back() == 5; }));
+
+    // Unread bytes stay waiting: the next arrival announces old and new together.
+    ASSERT_TRUE(pty.send({6}));
+    EXPECT_TRUE(pumpUntil([&] { return counts.back() == 6; }));
+    ASSERT_EQ(counts.back(), 6) << ::testing::PrintToString(counts) << " in " << port.InputCount();
+    EXPECT_EQ(port.InputCount(), 6);
+
+    // Once read, a later arrival announces only itself.
+    std::vector<std::uint8_t> sink(6);
+    EXPECT_EQ(port.Read(sink.data(), 6), 6);
+    EXPECT_EQ(sink, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6}));
+    readInHandler = true;
+    ASSERT_TRUE(pty.send({7, 8}));
+    ASSERT_TRUE(pumpUntil([&] { return counts.back() == 2; }));
+    EXPECT_EQ(port.InputCount(), 0);
+    // A read asks for more than is there: it returns at once with what has arrived.
+    EXPECT_EQ(port.Read(sink.data(), 6), 0);
+}
+
+TEST_F(ComPortPty, UnreadBytesDoNotMakeTheEventThreadSpin) {
+    int events = 0;
+    port.OnRxChar = [&](TComPort&, int) { ++events; };
+    port.Open();
+    ASSERT_TRUE(pty.send({1, 2, 3}));
+    ASSERT_TRUE(pumpUntil([&] { return events > 0; }));
+    EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
+    pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(events, 1) << "no new bytes, no new event";
+}
+
+TEST_F(ComPortPty, SettingPortReopensOnlyForANewName) {
+    int opens = 0;
+    port.OnBeforeOpen = [&](TComPort&) { ++opens; };
+    port.Open();
+    port.setPort(pty.path());
+    EXPECT_EQ(opens, 1);
+
+    PtyPair other;
+    ASSERT_TRUE(other.ok());
+    port.setPort(other.path());
+    EXPECT_EQ(opens, 2);
+    EXPECT_TRUE(port.Connected());
+    const std::vector<std::uint8_t> bytes = {0xAA, 0x55};
+    EXPECT_EQ(port.Write(bytes.data(), 2), 2);
+    EXPECT_EQ(other.receive(2), bytes);
+    EXPECT_TRUE(pty.receive(1, 50).empty());
+
+    // Closed: the name is only stored.
+    port.Close();
+    port.setPort(pty.path());
+    EXPECT_EQ(opens, 2);
+    EXPECT_FALSE(port.Connected());
+}
+
+TEST_F(ComPortPty, APortHeldByAnotherInstanceIsAccessDenied) {
+    port.Open();
+    TComPort second;
+    second.setPort(pty.path());
+    try {
+        second.Open();
+        ADD_FAILURE() << "second open succeeded";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.code(), 1);
+        EXPECT_EQ(e.osError(), kOsErrorAccessDenied);
+        EXPECT_STREQ(e.what(), "Unable to open com port (Error: 5)");
+    }
+    EXPECT_FALSE(second.Connected());
+
+    // Through the hook, the code the window acts on arrives with the system's message.
+    std::vector<HookCall> calls;
+    recordHook(second, calls);
+    second.Open();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().code, 1);
+    EXPECT_EQ(calls.front().osError, kOsErrorAccessDenied);
+    EXPECT_FALSE(calls.front().osMessage.empty());
+    second.Close();
+
+    // Once released it can be taken.
+    port.Close();
+    second.OnException = nullptr;
+    EXPECT_NO_THROW(second.Open());
+}
+
+TEST(ComPortFailures, AMissingPortIsErrorOneWithFileNotFound) {
+    TComPort port;
+    port.setPort("/dev/tq50r-no-such-port");
+    try {
+        port.Open();
+        ADD_FAILURE() << "open succeeded";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.code(), 1);
+        EXPECT_EQ(e.osError(), 2);
+        EXPECT_STREQ(e.what(), "Unable to open com port (Error: 2)");
+    }
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(port.HasHandle());
+}
+
+TEST(ComPortFailures, WithoutHandleWriteAndReadArePortNotOpen) {
+    TComPort port;
+    const std::uint8_t byte = 0;
+    try {
+        port.Write(&byte, 1);
+        ADD_FAILURE() << "write succeeded";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.code(), 24);
+        EXPECT_EQ(e.osError(), kOsErrorPortNotOpen);
+        EXPECT_STREQ(e.what(), "Port Not Open");
+    }
+    std::uint8_t buf[4];
+    EXPECT_THROW(port.Read(buf, 4), EComPort);
+}
+
+TEST(ComPortFailures, HookPathGoesOnAsIfTheFailedStepHadSucceeded) {
+    TComPort port;
+    std::vector<HookCall> calls;
+    recordHook(port, calls);
+    port.setPort("/dev/tq50r-no-such-port");
+
+    port.Open();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().code, 1);
+    EXPECT_EQ(calls.front().text, "Unable to open com port");
+    EXPECT_EQ(calls.front().osError, 2);
+    EXPECT_FALSE(calls.front().osMessage.empty());
+    EXPECT_TRUE(port.Connected()) << "a failed open reported to the hook still counts as open";
+    EXPECT_FALSE(port.HasHandle());
+    for (const auto& call : calls) {
+        EXPECT_NE(call.osError, kOsErrorAccessDenied) << "code " << call.code;
+    }
+
+    // The event thread has no handle to watch: it waits for stop and does not spin.
+    EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
+
+    calls.clear();
+    const std::uint8_t frame[9] = {};
+    EXPECT_EQ(port.Write(frame, 9), 0);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].code, 24);
+    EXPECT_EQ(calls[0].text, "Port Not Open");
+    EXPECT_EQ(calls[0].osError, -24);
+    EXPECT_EQ(calls[0].osMessage, "");
+    std::uint8_t buf[4];
+    EXPECT_EQ(port.Read(buf, 4), 0);
+
+    port.Close();
+    EXPECT_FALSE(port.Connected());
+}
+
+TEST_F(ComPortPty, AHungUpLineNeitherSpinsNorBlocksClose) {
+    int events = 0;
+    port.OnRxChar = [&](TComPort&, int) { ++events; };
+    port.Open();
+    ASSERT_TRUE(pty.send({9, 9}));
+    ASSERT_TRUE(pumpUntil([&] { return events > 0; }));
+    pty.closeMaster();
+    pumpUntil([] { return false; }, 50);
+    EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
+    // The purge of a vanished line fails and is reported, but the port ends up closed all the
+    // same and can be opened again.
+    try {
+        port.Close();
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.code(), 5);
+    }
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(port.HasHandle());
+    EXPECT_NO_THROW(port.Close());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Closing while an event waits to be delivered
+
+// Streams bytes into the master side until stopped or until its time is up.
+class Streamer {
+public:
+    explicit Streamer(int masterFd)
+        : thread_([masterFd](std::stop_token stop) {
+              const auto end = std::chrono::steady_clock::now() + kStreamLimit;
+              const std::uint8_t chunk[7] = {1, 2, 3, 4, 5, 6, 7};
+              while (!stop.stop_requested() && std::chrono::steady_clock::now() < end) {
+                  (void)!::write(masterFd, chunk, sizeof chunk);
+                  // Keep the master's queue short so that a closed slave does not fill it.
+                  std::uint8_t drain[256];
+                  (void)!::read(masterFd, drain, sizeof drain);
+                  std::this_thread::sleep_for(std::chrono::microseconds(200));
+              }
+          }) {}
+
+private:
+    static constexpr auto kStreamLimit = std::chrono::seconds(30);
+    std::jthread thread_;
+};
+
+constexpr int kStressCycles = 300;
+
+TEST_F(ComPortPty, ClosingFromTheGuiThreadWhileEventsWaitNeverDeadlocks) {
+    std::atomic<int> bytes{0};
+    port.OnRxChar = [&](TComPort& sender, int count) {
+        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
+        bytes += sender.Read(buf.data(), count);
+    };
+    Streamer streamer(pty.master());
+    for (int cycle = 0; cycle < kStressCycles; ++cycle) {
+        port.Open();
+        // Let the event thread post an event and block on its delivery, then close with that
+        // event still queued (every other cycle) or after handling a few.
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        if (cycle % 2 == 1) {
+            QCoreApplication::processEvents();
+        }
+        port.Close();
+    }
+    // Events queued for an earlier opening are dropped, not delivered to the closed port.
+    const int before = bytes.load();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bytes.load(), before);
+    EXPECT_GT(before, 0);
+}
+
+TEST_F(ComPortPty, ClosingInsideTheReceiveHandlerNeverDeadlocks) {
+    int handled = 0;
+    port.OnRxChar = [&](TComPort& sender, int) {
+        ++handled;
+        sender.Close();
+    };
+    Streamer streamer(pty.master());
+    for (int cycle = 0; cycle < kStressCycles / 3; ++cycle) {
+        port.Open();
+        ASSERT_TRUE(pumpUntil([&] { return !port.Connected(); })) << "cycle " << cycle;
+    }
+    EXPECT_EQ(handled, kStressCycles / 3);
+}
+
+TEST_F(ComPortPty, ClosingFromAWorkerThreadWhileTheGuiHandlesEventsNeverDeadlocks) {
+    std::atomic<int> handled{0};
+    port.OnRxChar = [&](TComPort& sender, int count) {
+        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
+        sender.Read(buf.data(), count);
+        ++handled;
+    };
+    Streamer streamer(pty.master());
+    std::atomic<bool> workerDone{false};
+    // The probe worker's pattern: open, wait a little, close, from its own thread.
+    std::jthread worker([&] {
+        for (int cycle = 0; cycle < kStressCycles / 3; ++cycle) {
+            port.Open();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            port.Close();
+        }
+        workerDone = true;
+    });
+    constexpr int kWorkerLimitMs = 20000;
+    EXPECT_TRUE(pumpUntil([&] { return workerDone.load(); }, kWorkerLimitMs));
+    worker.join();
+    EXPECT_GT(handled.load(), 0);
+}
+
+} // namespace
