@@ -411,6 +411,28 @@ TEST(SimProcessLife, ManyDevicesEachReachableAndSigtermEndsCleanly) {
     EXPECT_EQ(sim.terminate(), 0);
 }
 
+TEST(SimProcessLife, AutomaticAddressesLetSimulatorsShareTheDevicePort) {
+    // Both on port 5000, as the application dials it; the second moves aside.
+    const std::vector<std::string> args = {"--address",   "auto", "--tcp-port", "5000",
+                                           "--discovery", "none", "--devices",  "2"};
+    SimProcess first(args);
+    SimProcess second(args);
+    ASSERT_TRUE(first.ready());
+    ASSERT_TRUE(second.ready());
+    std::vector<std::string> hosts;
+    for (const SimProcess* sim : {&first, &second}) {
+        for (int n = 1; n <= 2; ++n) {
+            EXPECT_EQ(sim->device(n).port, 5000);
+            EXPECT_EQ(sim->device(n).host.rfind("127.0.", 0), 0U);
+            hosts.push_back(sim->device(n).host);
+            Link link = tcpTo(*sim, n);
+            EXPECT_EQ(link.ask(request(CommandCode::Poll)).size(), 1U);
+        }
+    }
+    std::sort(hosts.begin(), hosts.end());
+    EXPECT_EQ(std::unique(hosts.begin(), hosts.end()), hosts.end()) << "four distinct devices";
+}
+
 TEST(SimProcessLife, RefusesNamespaceModeOutsideAPrivateNamespace) {
     SimProcess sim({"--namespace-ok", "--discovery", "none", "--tcp-port", "0"});
     EXPECT_FALSE(sim.ready());

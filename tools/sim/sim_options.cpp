@@ -119,7 +119,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
              o.serialLinks.push_back(v);
              return !v.empty();
          }},
-        {"--address", [&](const std::string& v) { return parseAddress(v, o.baseAddress); }},
+        {"--address",
+         [&](const std::string& v) {
+             o.autoAddress = v == "auto";
+             return o.autoAddress || parseAddress(v, o.baseAddress);
+         }},
         {"--tcp-port", [&](const std::string& v) { return parsePort(v, o.tcpPort); }},
         {"--app-address", [&](const std::string& v) { return parseAddress(v, o.appAddress); }},
         {"--port8000", [&](const std::string& v) { return parsePort(v, o.port8000); }},
@@ -244,7 +248,8 @@ Devices
   --devices N          network devices (default 1), device n on ADDRESS + n - 1
   --serial N           serial devices on pseudo-terminals (default 0)
   --serial-link PATH   symlink to the pseudo-terminal; repeat for each serial device
-  --address A          first device address (default 127.0.0.2)
+  --address A          first device address (default 127.0.0.2); "auto": the first
+                       of 127.0.0.2, 127.0.1.2, ... where every TCP port is free
   --tcp-port P         TCP port of every network device (default 5000, 0 = any free)
   --name TEXT          device names TEXT 1, TEXT 2, ... (default "TQ50R Sim")
   --revision N         revision byte of the Connect reply (default 17)

@@ -37,7 +37,8 @@ struct SimOptions {
     int serialDevices = 0;
     std::vector<std::string> serialLinks; // i-th link names the i-th serial device
 
-    in_addr baseAddress{}; // device n binds baseAddress + (n - 1); 127.0.0.2 by default
+    in_addr baseAddress{};    // device n binds baseAddress + (n - 1); 127.0.0.2 by default
+    bool autoAddress = false; // "auto": the first of 127.0.k.2 whose TCP ports are free
     std::uint16_t tcpPort = DeviceTcpPort; // 0: any free port, printed
     in_addr appAddress{};                  // where announcements go; 127.0.0.1 by default
     std::uint16_t port8000 = SearchPort8000;

@@ -32,6 +32,9 @@ constexpr std::chrono::milliseconds DriftPeriod{1000};
 constexpr int DriftSpread = 12;
 constexpr std::size_t MaxControlLine = 512;
 constexpr std::size_t MaxControlClients = 8;
+// --address auto tries 127.0.0.2, 127.0.1.2, ... 127.0.99.2.
+constexpr int AutoAddressAttempts = 100;
+constexpr std::uint32_t AutoAddressStep = 256;
 
 // The search datagram of the port-8000 path and the module search text.
 constexpr std::array<std::uint8_t, 12> Port8000Search = {0x01, 0x02, 0x00, 0x0C, 0x00, 0x00,
@@ -162,13 +165,10 @@ Simulator::Simulator(SimOptions options, std::ostream& out, std::ostream& err)
 
 Simulator::~Simulator() {
     for (auto& d : devices_) {
-        closeClient(*d);
-        closeListener(*d);
-        closeFd(d->udp8000);
-        closeFd(d->udpModule);
-        closeFd(d->udpSsdp);
         if (d->serial) {
             unplug(*d);
+        } else {
+            stopNetwork(*d);
         }
     }
     for (auto& c : controlClients_) {
@@ -238,8 +238,11 @@ bool Simulator::start() {
     }
 
     watchSignals();
+    if (!startNetworkDevices()) {
+        return false;
+    }
     for (auto& d : devices_) {
-        if (!(d->serial ? startSerial(*d) : startNetwork(*d))) {
+        if (d->serial && !startSerial(*d)) {
             return false;
         }
     }
@@ -308,13 +311,42 @@ void Simulator::watchSignals() {
 
 // ---- network devices --------------------------------------------------------
 
-bool Simulator::startNetwork(Device& d) {
+bool Simulator::startNetworkDevices() {
+    // With an automatic address the devices move on to 127.0.1.2, 127.0.2.2, ...
+    // until every one of them finds its TCP port free.
+    const int attempts = options_.autoAddress ? AutoAddressAttempts : 1;
+    std::string error;
+    for (int k = 0; k < attempts; ++k) {
+        if (options_.autoAddress) {
+            options_.baseAddress =
+                offsetAddress(options_.baseAddress, k == 0 ? 0 : AutoAddressStep);
+        }
+        error.clear();
+        for (auto& d : devices_) {
+            if (!d->serial && error.empty()) {
+                error = startNetwork(*d);
+            }
+        }
+        if (error.empty()) {
+            return true;
+        }
+        for (auto& d : devices_) {
+            if (!d->serial) {
+                stopNetwork(*d);
+            }
+        }
+    }
+    err_ << "tq50r-sim: " << error << "\n";
+    return false;
+}
+
+std::string Simulator::startNetwork(Device& d) {
     d.address = offsetAddress(options_.baseAddress, static_cast<std::uint32_t>(d.number - 1));
     d.tcpPort = options_.tcpPort;
     if (!openListener(d)) {
-        err_ << "tq50r-sim: device " << d.number << ": cannot listen on " << addressText(d.address)
-             << ":" << d.tcpPort << ": " << std::strerror(errno) << "\n";
-        return false;
+        return "device " + std::to_string(d.number) + ": cannot listen on " +
+               addressText(d.address) + ":" + std::to_string(d.tcpPort) + ": " +
+               std::strerror(errno);
     }
     if (d.faults.refuse) {
         closeListener(d);
@@ -323,12 +355,22 @@ bool Simulator::startNetwork(Device& d) {
     d.udpModule = openUdp(d, options_.modulePort);
     d.udpSsdp = openUdp(d, 0);
     if (d.udp8000 < 0 || d.udpModule < 0 || d.udpSsdp < 0) {
-        err_ << "tq50r-sim: device " << d.number << ": cannot open discovery sockets\n";
-        return false;
+        return "device " + std::to_string(d.number) + ": cannot open discovery sockets";
     }
     loop_.watch(d.udp8000, POLLIN, [this, &d](short) { readSearch(d, d.udp8000, false); });
     loop_.watch(d.udpModule, POLLIN, [this, &d](short) { readSearch(d, d.udpModule, true); });
-    return true;
+    return {};
+}
+
+void Simulator::stopNetwork(Device& d) {
+    closeClient(d);
+    closeListener(d);
+    for (int* fd : {&d.udp8000, &d.udpModule, &d.udpSsdp}) {
+        if (*fd >= 0) {
+            loop_.unwatch(*fd);
+            closeFd(*fd);
+        }
+    }
 }
 
 bool Simulator::openListener(Device& d) {

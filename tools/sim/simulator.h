@@ -45,7 +45,10 @@ private:
         std::string buffer;
     };
 
-    bool startNetwork(Device& d);
+    bool startNetworkDevices();
+    // Empty on success, else what failed.
+    std::string startNetwork(Device& d);
+    void stopNetwork(Device& d);
     bool startSerial(Device& d);
     bool openListener(Device& d);
     void closeListener(Device& d);
