@@ -100,7 +100,6 @@ EqEditor::EqEditor(QWidget* panel2, QWidget* panel4, eq::EqSetting& setting, EqS
     for (int n = 1; n <= eq::BandCount; ++n) {
         updateBand(n);
     }
-    faderSyncState_ = 0;
     trimEdit_->setText(QString::number(setting_.trimDb));
 }
 
@@ -397,7 +396,13 @@ void EqEditor::updateBand(int n) {
     showBandPictures(n, off);
     setBandControlsEnabled(n, !off);
     showBandTexts(n);
-    setFaderQuietly(n, eq::faderPositionFromGainIndex(setting_.band(n).gainIndex));
+    // A device report never moves a fader out from under the hand that is dragging it: the echo
+    // of an earlier position would make the thumb jump back. The next report after the drag
+    // brings fader and model together.
+    if (!(connected() && band(n).trackBar->isDragging())) {
+        setFaderQuietly(n, eq::faderPositionFromGainIndex(setting_.band(n).gainIndex));
+    }
+    faderSyncState_ = 0;
 
     // The response follows the fader's whole-dB position, whatever half step the model holds.
     const eq::EqBand& m = setting_.band(n);

@@ -8,9 +8,11 @@
 #include "plot/fft_draw_widget.h"
 #include "protocol/frames.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -279,6 +281,34 @@ TEST_F(EqEditorTest, ConnectedFaderSendsUserMovesOnly) {
     EXPECT_EQ(editor->trackBar(5)->position(), 8);
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_EQ(editor->faderSyncState(), FaderSyncSent);
+}
+
+TEST_F(EqEditorTest, ReportDoesNotMoveAFaderUnderTheHand) {
+    sender.isConnected = true;
+    TPTrackBar* fader = editor->trackBar(2);
+    const FaderGeometry g = fader->geometryModel();
+    auto mouse = [fader](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), fader->mapToGlobal(QPointF(at)), Qt::LeftButton, held,
+                      Qt::NoModifier);
+        QApplication::sendEvent(fader, &e);
+    };
+    mouse(QEvent::MouseButtonPress, g.thumbRect(0).center(), Qt::LeftButton);
+    ASSERT_TRUE(fader->isDragging());
+    const QPoint up(g.thumbRect(0).center().x(), static_cast<int>(g.thumbCentreY(-5)));
+    mouse(QEvent::MouseMove, up, Qt::LeftButton);
+    ASSERT_EQ(fader->position(), -5);
+    EXPECT_EQ(sender.sent, std::vector<std::string>{"band2"});
+
+    // The device echoes an older value while the thumb is still held.
+    setting.band(2).gainIndex = 20;
+    editor->updateBand(2);
+    EXPECT_EQ(fader->position(), -5);
+    EXPECT_EQ(sender.sent.size(), 1u);
+
+    mouse(QEvent::MouseButtonRelease, up, Qt::NoButton);
+    editor->updateBand(2);
+    EXPECT_EQ(fader->position(), -2);
+    EXPECT_EQ(sender.sent.size(), 1u);
 }
 
 TEST_F(EqEditorTest, ConnectedEditsSendAndWaitForTheReport) {
