@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -55,6 +56,25 @@ TEST(SendGuard, RefusedDestinationNeverReachesTheSocket) {
     dest.sin_addr = addr("127.0.0.1");
     EXPECT_EQ(guardedSendTo(-1, data, dest, false), SendResult::Failed);
     ::close(fd);
+}
+
+TEST(SendGuard, DefaultRouteMeansTheNamespaceHasAWayOut) {
+    const std::string header = "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\t"
+                               "MTU\tWindow\tIRTT\n";
+    const struct {
+        const char* table;
+        bool defaultRoute;
+    } cases[] = {
+        {"", false},
+        {"veth0\t0000090A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n", false},
+        {"eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n", true},
+        // A host route to 0.0.0.0 with a full mask is not a way out.
+        {"lo\t00000000\t00000000\t0001\t0\t0\t0\tFFFFFFFF\t0\t0\t0\n", false},
+    };
+    for (const auto& c : cases) {
+        std::istringstream routes(header + c.table);
+        EXPECT_EQ(hasDefaultRoute(routes), c.defaultRoute) << c.table;
+    }
 }
 
 TEST(SendGuard, AddressHelpers) {

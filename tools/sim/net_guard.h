@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <netinet/in.h>
 #include <span>
 #include <string>
@@ -24,9 +25,11 @@ SendResult guardedSendTo(int fd, std::span<const std::uint8_t> data, const socka
                          bool namespaceOk);
 
 // True when this process runs in a network namespace other than that of
-// process 1, which is what a namespace test arranges. Unknown (no /proc) reads
-// as false.
+// process 1 (when that can be seen) and without a default route, which is
+// what a namespace test arranges. Unknown (no /proc) reads as false.
 bool inPrivateNetworkNamespace();
+// Whether a /proc/net/route table holds a default route (destination and mask 0).
+bool hasDefaultRoute(std::istream& routes);
 
 // Dotted text of an IPv4 address and the reverse; parse fails on anything
 // that is not four decimal octets.

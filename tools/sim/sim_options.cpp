@@ -285,7 +285,7 @@ Logging and control
   --seed N             seed of the random faults
   --max-runtime-s S    end by itself after S seconds
   --namespace-ok       allow addresses outside 127.0.0.0/8 (only inside a private
-                       network namespace; refused otherwise)
+                       network namespace without a default route; refused otherwise)
   --help               this text
 
 Control commands (one per line; DEV is a device number or "all"):

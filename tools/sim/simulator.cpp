@@ -147,6 +147,10 @@ struct Simulator::Device {
     int udp8000 = -1;
     int udpModule = -1;
     int udpSsdp = -1;
+    // Inside a namespace of its own: searches sent to the broadcast address
+    // arrive only on sockets bound to any address.
+    int anySearch8000 = -1;
+    int anySearchModule = -1;
     unsigned discovery = DiscoveryAll;
     std::optional<EventLoop::TimerId> announceTimer;
 
@@ -351,21 +355,35 @@ std::string Simulator::startNetwork(Device& d) {
     if (d.faults.refuse) {
         closeListener(d);
     }
-    d.udp8000 = openUdp(d, options_.port8000);
-    d.udpModule = openUdp(d, options_.modulePort);
-    d.udpSsdp = openUdp(d, 0);
+    d.udp8000 = openUdp(d.address, options_.port8000, options_.namespaceOk);
+    d.udpModule = openUdp(d.address, options_.modulePort, options_.namespaceOk);
+    d.udpSsdp = openUdp(d.address, 0, false);
     if (d.udp8000 < 0 || d.udpModule < 0 || d.udpSsdp < 0) {
         return "device " + std::to_string(d.number) + ": cannot open discovery sockets";
     }
     loop_.watch(d.udp8000, POLLIN, [this, &d](short) { readSearch(d, d.udp8000, false); });
     loop_.watch(d.udpModule, POLLIN, [this, &d](short) { readSearch(d, d.udpModule, true); });
+    if (options_.namespaceOk) {
+        in_addr any{};
+        any.s_addr = htonl(INADDR_ANY);
+        d.anySearch8000 = openUdp(any, options_.port8000, true);
+        d.anySearchModule = openUdp(any, options_.modulePort, true);
+        if (d.anySearch8000 >= 0) {
+            loop_.watch(d.anySearch8000, POLLIN,
+                        [this, &d](short) { readSearch(d, d.anySearch8000, false); });
+        }
+        if (d.anySearchModule >= 0) {
+            loop_.watch(d.anySearchModule, POLLIN,
+                        [this, &d](short) { readSearch(d, d.anySearchModule, true); });
+        }
+    }
     return {};
 }
 
 void Simulator::stopNetwork(Device& d) {
     closeClient(d);
     closeListener(d);
-    for (int* fd : {&d.udp8000, &d.udpModule, &d.udpSsdp}) {
+    for (int* fd : {&d.udp8000, &d.udpModule, &d.udpSsdp, &d.anySearch8000, &d.anySearchModule}) {
         if (*fd >= 0) {
             loop_.unwatch(*fd);
             closeFd(*fd);
@@ -632,12 +650,16 @@ void Simulator::logFrame(const Device& d, protocol::FrameBytes frame) {
 
 // ---- discovery --------------------------------------------------------------
 
-int Simulator::openUdp(const Device& d, std::uint16_t port) {
+int Simulator::openUdp(in_addr address, std::uint16_t port, bool shared) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return -1;
     }
-    sockaddr_in sa = socketAddress(d.address, port);
+    if (shared) {
+        const int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    }
+    sockaddr_in sa = socketAddress(address, port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
         // The port is taken on this address; answers from any port still find
         // the application, which looks only at the source address.
@@ -686,10 +708,10 @@ void Simulator::readSearch(Device& d, int fd, bool moduleSocket) {
     if (moduleSocket) {
         const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
         if (text.starts_with(ModuleSearch)) {
-            sendDatagram(fd, moduleAnswer(d), from.sin_addr, options_.modulePort);
+            sendDatagram(d.udpModule, moduleAnswer(d), from.sin_addr, options_.modulePort);
         }
     } else if (std::ranges::equal(data, Port8000Search)) {
-        sendDatagram(fd, port8000Answer(d), from.sin_addr, options_.port8000);
+        sendDatagram(d.udp8000, port8000Answer(d), from.sin_addr, options_.port8000);
     }
 }
 

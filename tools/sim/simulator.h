@@ -64,9 +64,14 @@ private:
     void flushOut(Device& d);
     int outputFd(const Device& d) const;
 
-    int openUdp(const Device& d, std::uint16_t port);
+    // A UDP socket on address:port, or on an ephemeral port of that address
+    // when the port is taken. `shared` lets sockets of several devices share
+    // the port (namespace mode).
+    int openUdp(in_addr address, std::uint16_t port, bool shared);
     void scheduleAnnounce(Device& d, std::chrono::milliseconds delay);
     void announce(Device& d);
+    // A datagram on one of the device's search sockets; answers leave from
+    // the device's own address.
     void readSearch(Device& d, int fd, bool moduleSocket);
     void sendDatagram(int fd, const Bytes& data, in_addr address, std::uint16_t port);
     Bytes port8000Answer(const Device& d) const;
