@@ -18,10 +18,9 @@ function(tq50r_test name)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   tq50r_warnings(${name})
+  # GUI suites select the offscreen platform in their own main() (tests/support/gui_main.cpp),
+  # so they also run headless when listed or started outside ctest.
   set(env "LC_ALL=C.UTF-8")
-  if(ARG_GUI)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
-  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
