@@ -44,7 +44,7 @@ QString askPresetOpenName(QWidget* parent) {
 
 void showPlainMessage(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, parent);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("&OK"));
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
     box.exec();
 }
 

@@ -432,23 +432,25 @@ void TForm1::FormClose() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == connectflagImage && event->type() == QEvent::MouseMove) {
+    const QEvent::Type type = event->type();
+    if (watched == connectflagImage && type == QEvent::MouseMove) {
         connectflagImageMouseMove();
-    } else if (watched == ResetImg) {
+    } else if (watched == ResetImg &&
+               (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease)) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        if (mouse->button() != Qt::LeftButton)
+            return QMainWindow::eventFilter(watched, event);
+        if (type == QEvent::MouseButtonPress) {
             ResetImg->setPixmap(
                 editor::skinPicture(editor::ImageList::RstImageList, editor::ResetPressed));
             return true;
         }
-        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
-            ResetImg->setPixmap(
-                editor::skinPicture(editor::ImageList::RstImageList, editor::ResetReleased));
-            ResetImg->setEnabled(true);
-            if (ResetImg->rect().contains(mouse->position().toPoint()))
-                ResetImgClick();
-            return true;
-        }
+        ResetImg->setPixmap(
+            editor::skinPicture(editor::ImageList::RstImageList, editor::ResetReleased));
+        ResetImg->setEnabled(true);
+        if (ResetImg->rect().contains(mouse->position().toPoint()))
+            ResetImgClick();
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
