@@ -138,7 +138,14 @@ std::string SimProcess::command(const std::string& line, Ms wait) {
     if (::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
         return "write failed";
     }
-    return readLine(wait).value_or("no reply");
+    // Device lines printed on the way (a re-plugged port) come before the reply.
+    const auto deadline = Clock::now() + wait;
+    while (const auto reply = readLine(std::chrono::duration_cast<Ms>(deadline - Clock::now()))) {
+        if (reply->starts_with("ok") || reply->starts_with("error")) {
+            return *reply;
+        }
+    }
+    return "no reply";
 }
 
 int SimProcess::terminate(Ms wait) {

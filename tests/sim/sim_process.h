@@ -45,7 +45,8 @@ public:
         return devices_.at(static_cast<std::size_t>(number - 1));
     }
 
-    // One control line on stdin; the reply line ("ok ..." / "error ...").
+    // One control line on stdin; the reply line ("ok ..." / "error ..."),
+    // skipping any other output printed before it.
     std::string command(const std::string& line, Ms wait = DefaultWait);
     // The next line on stdout, if one comes in time.
     std::optional<std::string> readLine(Ms wait = DefaultWait);

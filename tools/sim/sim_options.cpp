@@ -294,7 +294,8 @@ Control commands (one per line; DEV is a device number or "all"):
   discovery DEV on|off announce DEV         temperature DEV R   flags DEV a b c d
   burning DEV COUNT MINUTES                 revision DEV N      macreport DEV
   state DEV            list                 quit
-Each command is answered by one line starting with "ok" or "error".
+Each command is answered by a line starting with "ok" or "error" ("list" prints the
+device lines before it). plug and unplug also print the device's new line on stdout.
 
 Output: one line per device, e.g.
   device 1 tcp 127.0.0.2:5000 mac 025451500001 name TQ50R Sim 1

@@ -524,7 +524,7 @@ bool Simulator::plug(Device& d) {
         if ((revents & POLLOUT) != 0) {
             flushOut(d);
         }
-        if ((revents & POLLIN) != 0) {
+        if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             readSerial(d);
         }
     });
@@ -554,6 +554,18 @@ void Simulator::readSerial(Device& d) {
     const ssize_t n = ::read(d.masterFd, buffer.data(), buffer.size());
     if (n > 0) {
         handleBytes(d, std::span(buffer.data(), static_cast<std::size_t>(n)));
+        return;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return;
+    }
+    // The far side hung up (someone closed the held descriptor): hold it open
+    // again, or give the port up rather than wake up for nothing forever.
+    closeFd(d.slaveFd);
+    d.slaveFd = ::open(d.ptyPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (d.slaveFd < 0) {
+        unplug(d);
+        out_ << deviceLine(d) << std::endl;
     }
 }
 
@@ -806,11 +818,12 @@ std::string Simulator::execute(const std::string& line) {
         return "ok quit";
     }
     if (cmd.verb == "list") {
-        std::string all = "ok list";
+        // The device lines first, so that the reply still ends the answer.
+        std::string all;
         for (const auto& d : devices_) {
-            all += "\n" + deviceLine(*d);
+            all += deviceLine(*d) + "\n";
         }
-        return all;
+        return all + "ok list";
     }
     if (cmd.verb == "discovery" && !parseDiscoveryList(cmd.text)) {
         return "error bad discovery list " + cmd.text;
@@ -866,6 +879,8 @@ std::string Simulator::applyCommand(Device& d, const ControlCommand& cmd) {
         } else if (!plug(d)) {
             return "error cannot open a pseudo-terminal";
         }
+        // Whoever watches the output learns the new path, whichever way the command came.
+        out_ << deviceLine(d) << std::endl;
         return deviceLine(d);
     } else if (v == "discovery") {
         d.discovery = parseDiscoveryList(cmd.text).value_or(d.discovery);
