@@ -113,10 +113,17 @@ QString windowStyleSheet() {
                "QLabel#Label6, QLabel#deviceCountLabel { color: %1; }"
                "QLabel[role=\"status\"] { color: %1; }"
                "QLabel#BarTitle { color: %1; font-weight: bold; }"
-               "QFrame#Panel2, QFrame#Panel3 { background: %8; border: 1px solid %7; }")
+               "QFrame#Panel2, QFrame#Panel3 { background: %8; border: 1px solid %7; }"
+               "QMenuBar { background: %6; color: %1; }"
+               "QMenuBar::item { padding: 3px 10px; background: transparent; }"
+               "QMenuBar::item:selected, QMenuBar::item:pressed { background: %8; color: %9; }"
+               "QMenu { background: %8; color: %1; border: 1px solid %7; }"
+               "QMenu::item { padding: 4px 24px 4px 16px; }"
+               "QMenu::item:selected { background: %2; color: %9; }"
+               "QMenu::separator { height: 1px; background: %7; margin: 3px 6px; }")
         .arg(hex(theme::TextRgb), hex(theme::ButtonRgb), hex(theme::ButtonEdgeRgb),
              hex(theme::AccentRgb), hex(theme::ButtonPressedRgb), hex(theme::WindowRgb),
-             hex(theme::PanelEdgeRgb), hex(theme::PanelRgb));
+             hex(theme::PanelEdgeRgb), hex(theme::PanelRgb), hex(theme::CaptionRgb));
 }
 
 QLabel* makeLabel(const QString& name, const QString& text, const QRect& rect, QWidget* parent) {
