@@ -531,9 +531,28 @@ TEST(SimDiscovery, DevicesAnnounceFromTheirOwnAddresses) {
     EXPECT_EQ(sources, (std::vector<std::string>{"127.0.0.2", "127.0.0.3", "127.0.0.4"}));
 }
 
+TEST(SimDiscovery, LeavesTheApplicationsPortsFreeToBindOnAnyAddress) {
+    const std::uint16_t port8000 = freeUdpPort();
+    const std::uint16_t module = freeUdpPort();
+    SimProcess sim({"--tcp-port", "0", "--port8000", std::to_string(port8000), "--module-port",
+                    std::to_string(module), "--ssdp-port", std::to_string(freeUdpPort())});
+    ASSERT_TRUE(sim.ready());
+    // The application binds its listeners to any address, without address reuse.
+    for (const std::uint16_t port : {port8000, module}) {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_port = htons(port);
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any), 0) << port;
+        ::close(fd);
+    }
+}
+
 TEST(SimDiscovery, AnswersSearchesAndSwitchesPathsAtRunTime) {
     DiscoveryPorts ports;
     auto args = ports.args("none");
+    args.push_back("--answer-searches");
     args.push_back("--announce-ms");
     args.push_back("3600000"); // no periodic announcement during the test
     SimProcess sim(args);

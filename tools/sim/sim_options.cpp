@@ -189,6 +189,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     };
     const std::map<std::string, std::function<void()>> flags = {
         {"--drift", [&] { o.drift = true; }},
+        {"--answer-searches", [&] { o.answerSearches = true; }},
         {"--silent", [&] { o.faults.silent = true; }},
         {"--refuse", [&] { o.faults.refuse = true; }},
         {"--split", [&] { o.faults.split = true; }},
@@ -268,6 +269,10 @@ Discovery (datagrams go to APP-ADDRESS only, never broadcast)
   --ssdp-port P        SSDP announcements go here (default 1900)
   --module-port P      module answers go here (default 48899)
   --announce-ms MS     announcement period (default 2000)
+  --answer-searches    also answer search datagrams sent to the device's address on
+                       the port-8000 and module ports (those ports are then taken on
+                       the device address, which keeps an application on the same
+                       machine from binding them on any address)
 
 Faults (also switchable at run time, see Control)
   --silent             read frames but never answer

@@ -46,6 +46,9 @@ struct SimOptions {
     std::uint16_t modulePort = ModulePort;
     unsigned discovery = DiscoveryAll;
     int announceMs = DefaultAnnounceMs;
+    // Listen for search datagrams on the search ports of the device's own
+    // address (always so with namespaceOk).
+    bool answerSearches = false;
 
     std::string baseName = "TQ50R Sim";
     int revision = DefaultRevision;

@@ -355,8 +355,12 @@ std::string Simulator::startNetwork(Device& d) {
     if (d.faults.refuse) {
         closeListener(d);
     }
-    d.udp8000 = openUdp(d.address, options_.port8000, options_.namespaceOk);
-    d.udpModule = openUdp(d.address, options_.modulePort, options_.namespaceOk);
+    // The search ports are taken only when asked for: a device socket on
+    // 127.0.0.2:8000 would make the application's bind to any address on
+    // port 8000 (or 48899) fail.
+    const bool searches = options_.answerSearches || options_.namespaceOk;
+    d.udp8000 = openUdp(d.address, searches ? options_.port8000 : 0, options_.namespaceOk);
+    d.udpModule = openUdp(d.address, searches ? options_.modulePort : 0, options_.namespaceOk);
     d.udpSsdp = openUdp(d.address, 0, false);
     if (d.udp8000 < 0 || d.udpModule < 0 || d.udpSsdp < 0) {
         return "device " + std::to_string(d.number) + ": cannot open discovery sockets";
