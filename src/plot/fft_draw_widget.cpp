@@ -35,6 +35,7 @@ void TFFTDrawWidget::Invalidate() {
 
 void TFFTDrawWidget::Paint() {
     needsPaintCycle_ = false;
+    paintedSize_ = size();
     TFFTDraw::Paint();
 }
 
@@ -65,7 +66,9 @@ void TFFTDrawWidget::paintEvent(QPaintEvent* event) {
 
 void TFFTDrawWidget::resizeEvent(QResizeEvent* event) {
     TFFTDraw::SetControlSize(width(), height());
-    needsPaintCycle_ = true;
+    if (size() != paintedSize_) {
+        needsPaintCycle_ = true;
+    }
     QWidget::resizeEvent(event);
 }
 

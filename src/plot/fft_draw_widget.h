@@ -47,6 +47,7 @@ protected:
 private:
     bool needsPaintCycle_ = true;
     bool inPaintEvent_ = false;
+    QSize paintedSize_; // the size at the last paint cycle
 };
 
 } // namespace tq50r::plot

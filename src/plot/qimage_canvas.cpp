@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <algorithm>
+#include <cstdlib>
 
 namespace tq50r::plot {
 
@@ -10,6 +11,8 @@ namespace {
 // rectangles clamped, so extreme data cannot overflow the painter's fixed-point arithmetic.
 constexpr double CoordLimit = 1 << 20;
 constexpr int CoordLimitInt = 1 << 20;
+// Pens up to this width are drawn as parallel thin lines; wider ones are stroked.
+constexpr int MaxThickPenWidth = 4;
 
 int clampCoord(int v) {
     return std::clamp(v, -CoordLimitInt, CoordLimitInt);
@@ -70,6 +73,8 @@ QFont toQFont(const TPlotFont& f) {
     if (f.SizePt > 0) {
         font.setPointSize(f.SizePt);
     }
+    // Plain pixels in the font's exact colour: numerals on the markers stay crisp.
+    font.setStyleStrategy(QFont::NoAntialias);
     font.setBold(f.Bold);
     font.setItalic(f.Italic);
     return font;
@@ -79,16 +84,66 @@ QImageCanvas::~QImageCanvas() {
     endPaint();
 }
 
+void QImageCanvas::flushPolyline() {
+    if (polyline_.size() < 2) {
+        polyline_.clear();
+        return;
+    }
+    QPainter& p = painter();
+    const TPen current = Pen;
+    Pen = polylinePen_;
+    const int width = Pen.Width;
+    if (width > 1 && width <= MaxThickPenWidth && Pen.Style == TPenStyle::Solid &&
+        Pen.Mode == TPenMode::Copy) {
+        // A thick aliased pen as parallel one-pixel polylines stacked across the minor axis
+        // of each run of mostly flat (or mostly steep) segments: the pixels of a stroked
+        // outline to within the joins, at a fraction of the cost of stroking.
+        Pen.Width = 1;
+        applyPen(p);
+        const auto isFlat = [&](std::size_t i) {
+            const QPoint d = polyline_[i] - polyline_[i - 1];
+            return std::abs(d.x()) >= std::abs(d.y());
+        };
+        std::size_t runStart = 0;
+        while (runStart + 1 < polyline_.size()) {
+            const bool flat = isFlat(runStart + 1);
+            std::size_t runEnd = runStart + 1;
+            while (runEnd + 1 < polyline_.size() && isFlat(runEnd + 1) == flat) {
+                ++runEnd;
+            }
+            const int count = static_cast<int>(runEnd - runStart + 1);
+            for (int k = 0; k < width; ++k) {
+                const int off = k - width / 2;
+                p.save();
+                p.translate(flat ? 0 : off, flat ? off : 0);
+                p.drawPolyline(polyline_.data() + runStart, count);
+                p.restore();
+            }
+            runStart = runEnd;
+        }
+    } else if (polyline_.size() == 2) {
+        applyPen(p);
+        p.drawLine(polyline_[0], polyline_[1]);
+    } else {
+        applyPen(p);
+        p.drawPolyline(polyline_.data(), static_cast<int>(polyline_.size()));
+    }
+    Pen = current;
+    polyline_.clear();
+}
+
 QPainter& QImageCanvas::painter() {
     if (!painter_) {
         painter_ = std::make_unique<QPainter>(&image_);
         painter_->setRenderHint(QPainter::Antialiasing, false);
-        painter_->setRenderHint(QPainter::TextAntialiasing, true);
+        painter_->setRenderHint(QPainter::TextAntialiasing, false);
     }
     return *painter_;
 }
 
 void QImageCanvas::endPaint() {
+    flushPolyline();
+    penApplied_ = false;
     if (painter_) {
         painter_->end();
         painter_.reset();
@@ -102,6 +157,7 @@ const QImage& QImageCanvas::Image() {
 
 void QImageCanvas::SetSize(int width, int height) {
     endPaint();
+    polyline_.clear();
     width = std::max(0, width);
     height = std::max(0, height);
     if (width == image_.width() && height == image_.height()) {
@@ -116,12 +172,19 @@ void QImageCanvas::SetSize(int width, int height) {
 }
 
 void QImageCanvas::applyPen(QPainter& p) {
+    if (penApplied_ && appliedPen_ == Pen) {
+        return;
+    }
+    penApplied_ = true;
+    appliedPen_ = Pen;
     if (Pen.Style == TPenStyle::Clear) {
         p.setPen(Qt::NoPen);
         return;
     }
     QPen pen(toQColor(Pen.Color));
     pen.setWidth(std::max(1, Pen.Width));
+    // A one-pixel pen is cosmetic: the painter's fast line path, same pixels.
+    pen.setCosmetic(Pen.Width <= 1);
     pen.setCapStyle(Qt::SquareCap);
     pen.setJoinStyle(Qt::MiterJoin);
     if (Pen.Style == TPenStyle::Dash) {
@@ -148,12 +211,38 @@ void QImageCanvas::MoveTo(int x, int y) {
 }
 
 void QImageCanvas::LineTo(int x, int y) {
-    double x0 = pos_.X;
-    double y0 = pos_.Y;
+    const TPoint from = pos_;
+    pos_ = TPoint{x, y};
+    if (image_.isNull()) {
+        return;
+    }
+    const bool inRange = std::abs(from.X) < CoordLimitInt && std::abs(from.Y) < CoordLimitInt &&
+                         std::abs(x) < CoordLimitInt && std::abs(y) < CoordLimitInt;
+    if (inRange) {
+        // Both ends beyond the same edge: nothing of the line can show.
+        const int w = image_.width();
+        const int h = image_.height();
+        const int reach = std::max(1, Pen.Width);
+        if ((from.X < -reach && x < -reach) || (from.Y < -reach && y < -reach) ||
+            (from.X > w + reach && x > w + reach) || (from.Y > h + reach && y > h + reach)) {
+            return;
+        }
+        const bool continues =
+            !polyline_.empty() && polyline_.back() == QPoint(from.X, from.Y) && polylinePen_ == Pen;
+        if (!continues) {
+            flushPolyline();
+            polyline_.emplace_back(from.X, from.Y);
+            polylinePen_ = Pen;
+        }
+        polyline_.emplace_back(x, y);
+        return;
+    }
+    flushPolyline();
+    double x0 = from.X;
+    double y0 = from.Y;
     double x1 = x;
     double y1 = y;
-    pos_ = TPoint{x, y};
-    if (image_.isNull() || !clipSegment(x0, y0, x1, y1)) {
+    if (!clipSegment(x0, y0, x1, y1)) {
         return;
     }
     QPainter& p = painter();
@@ -162,26 +251,32 @@ void QImageCanvas::LineTo(int x, int y) {
 }
 
 void QImageCanvas::FrameRect(const TRect& r) {
+    flushPolyline();
     if (image_.isNull() || r.Right <= r.Left || r.Bottom <= r.Top) {
         return;
     }
     QPainter& p = painter();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    penApplied_ = false;
     p.setPen(toQColor(Brush.Color));
+    penApplied_ = false;
     p.setBrush(Qt::NoBrush);
     p.drawRect(toQRect(r).adjusted(0, 0, -1, -1));
 }
 
 void QImageCanvas::FillRect(const TRect& r) {
+    flushPolyline();
     if (image_.isNull() || r.Right <= r.Left || r.Bottom <= r.Top) {
         return;
     }
     QPainter& p = painter();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    penApplied_ = false;
     p.fillRect(toQRect(r), toQColor(Brush.Color));
 }
 
 void QImageCanvas::Rectangle(const TRect& r) {
+    flushPolyline();
     if (image_.isNull() || r.Right <= r.Left || r.Bottom <= r.Top) {
         return;
     }
@@ -192,6 +287,7 @@ void QImageCanvas::Rectangle(const TRect& r) {
 }
 
 void QImageCanvas::Ellipse(const TRect& r) {
+    flushPolyline();
     if (image_.isNull() || r.Right <= r.Left || r.Bottom <= r.Top) {
         return;
     }
@@ -210,6 +306,7 @@ const QFontMetrics& QImageCanvas::metrics() {
 }
 
 void QImageCanvas::TextOut(int x, int y, const std::string& text) {
+    flushPolyline();
     if (image_.isNull() || text.empty()) {
         return;
     }
@@ -218,11 +315,13 @@ void QImageCanvas::TextOut(int x, int y, const std::string& text) {
     const QRect cell(clampCoord(x), clampCoord(y), fm.horizontalAdvance(s), fm.height());
     QPainter& p = painter();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    penApplied_ = false;
     if (Brush.Style == TBrushStyle::Solid) {
         p.fillRect(cell, toQColor(Brush.Color));
     }
     p.setFont(toQFont(Font));
     p.setPen(toQColor(Font.Color));
+    penApplied_ = false;
     p.drawText(QPoint(cell.left(), cell.top() + fm.ascent()), s);
 }
 
@@ -235,6 +334,7 @@ int QImageCanvas::TextHeight(const std::string&) {
 }
 
 void QImageCanvas::CopyRect(const TRect& destRect, Canvas& source, const TRect& sourceRect) {
+    flushPolyline();
     auto* src = dynamic_cast<QImageCanvas*>(&source);
     if (src == nullptr || src == this || image_.isNull()) {
         return;
@@ -247,6 +347,7 @@ void QImageCanvas::CopyRect(const TRect& destRect, Canvas& source, const TRect& 
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(toQRect(destRect), from, toQRect(sourceRect));
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    penApplied_ = false;
 }
 
 std::unique_ptr<Canvas> makeQImageCanvas() {

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <memory>
+#include <vector>
 
 namespace tq50r::plot {
 
@@ -38,11 +39,17 @@ public:
 private:
     QPainter& painter();
     void endPaint();
+    // Consecutive line-tos with one pen are collected and drawn as one polyline.
+    void flushPolyline();
     void applyPen(QPainter& p);
     void applyBrush(QPainter& p, bool filled);
     const QFontMetrics& metrics();
 
     QImage image_;
+    std::vector<QPoint> polyline_;
+    TPen polylinePen_;
+    bool penApplied_ = false; // the painter holds polylinePen_-style state of applyPen
+    TPen appliedPen_;
     std::unique_ptr<QPainter> painter_;
     TPoint pos_;
     // Font metrics of the last font asked for, kept while the font stays the same.

@@ -1,0 +1,263 @@
+// The QPainter canvas and the widget, checked pixel by pixel on the offscreen platform.
+#include "plot/core/main_graph.h"
+#include "plot/fft_draw_widget.h"
+#include "plot/qimage_canvas.h"
+#include "tools/plot-render/demo_scene.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <climits>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace tq50r::plot {
+namespace {
+
+TColor PixelAt(QImageCanvas& c, int x, int y) {
+    const QRgb p = c.Image().pixel(x, y);
+    return rgb(qRed(p), qGreen(p), qBlue(p));
+}
+
+TColor PixelAt(const QImage& image, int x, int y) {
+    const QRgb p = image.pixel(x, y);
+    return rgb(qRed(p), qGreen(p), qBlue(p));
+}
+
+std::unique_ptr<QImageCanvas> BlackCanvas(int w, int h) {
+    auto c = std::make_unique<QImageCanvas>();
+    c->SetSize(w, h);
+    c->Brush.Color = ColorBlack;
+    c->FillRect(TRect{0, 0, w, h});
+    return c;
+}
+
+TEST(QImageCanvasTest, ColoursAreRedInTheLowByte) {
+    auto cOwner = BlackCanvas(4, 4);
+    QImageCanvas& c = *cOwner;
+    c.Brush.Color = 0x000000FF;
+    c.FillRect(TRect{0, 0, 2, 4});
+    c.Brush.Color = 0x00FF0000;
+    c.FillRect(TRect{2, 0, 4, 4});
+    EXPECT_EQ(c.Image().pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(c.Image().pixel(3, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(toQColor(0x009DA900), QColor(0, 169, 157));
+}
+
+TEST(QImageCanvasTest, RectanglesCoverLeftToRightMinusOne) {
+    auto cOwner = BlackCanvas(10, 10);
+    QImageCanvas& c = *cOwner;
+    c.Brush.Color = ColorWhite;
+    c.FrameRect(TRect{2, 2, 7, 7});
+    EXPECT_EQ(PixelAt(c, 2, 2), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 6, 6), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 7, 6), ColorBlack);
+    EXPECT_EQ(PixelAt(c, 4, 4), ColorBlack); // a frame is hollow
+
+    c.Pen.Color = ColorRed;
+    c.Brush.Color = ColorGreen;
+    c.Rectangle(TRect{0, 0, 5, 5});
+    EXPECT_EQ(PixelAt(c, 0, 0), ColorRed);
+    EXPECT_EQ(PixelAt(c, 4, 4), ColorRed);
+    EXPECT_EQ(PixelAt(c, 2, 2), ColorGreen);
+    EXPECT_EQ(PixelAt(c, 5, 5), ColorBlack);
+}
+
+TEST(QImageCanvasTest, EllipseIsAFilledDisc) {
+    auto cOwner = BlackCanvas(20, 20);
+    QImageCanvas& c = *cOwner;
+    c.Pen.Color = ColorWhite;
+    c.Brush.Color = ColorWhite;
+    c.Ellipse(TRect{2, 2, 18, 18}); // 16 across
+    EXPECT_EQ(PixelAt(c, 10, 10), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 2, 10), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 17, 10), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 18, 10), ColorBlack);
+    EXPECT_EQ(PixelAt(c, 3, 3), ColorBlack); // corners stay outside
+}
+
+TEST(QImageCanvasTest, LinesUseThePenAndKeepTheirCourseWhenFarOutside) {
+    auto cOwner = BlackCanvas(20, 20);
+    QImageCanvas& c = *cOwner;
+    c.Pen.Color = ColorWhite;
+    c.MoveTo(0, 5);
+    c.LineTo(19, 5);
+    EXPECT_EQ(PixelAt(c, 0, 5), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 10, 5), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 10, 6), ColorBlack);
+    // From far above-left along the diagonal: the visible part stays on the diagonal.
+    c.MoveTo(-1000000000, -1000000000);
+    c.LineTo(15, 15);
+    EXPECT_EQ(PixelAt(c, 12, 12), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 12, 14), ColorBlack);
+    c.MoveTo(INT_MIN, INT_MAX); // saturated coordinates must not upset the painter
+    c.LineTo(INT_MAX, INT_MIN);
+    c.Rectangle(TRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX});
+    SUCCEED();
+}
+
+TEST(QImageCanvasTest, ThickPenCoversTwoPixelsAcrossTheLine) {
+    auto owner = BlackCanvas(20, 20);
+    QImageCanvas& c = *owner;
+    c.Pen.Color = ColorWhite;
+    c.Pen.Width = 2;
+    c.MoveTo(2, 5); // mostly flat: two rows
+    c.LineTo(8, 6);
+    c.LineTo(14, 5);
+    c.MoveTo(17, 8); // steep: two columns
+    c.LineTo(17, 18);
+    for (int x : {4, 12}) {
+        int rows = 0;
+        for (int y = 0; y < 20; ++y) {
+            rows += PixelAt(c, x, y) == ColorWhite ? 1 : 0;
+        }
+        EXPECT_EQ(rows, 2) << x;
+    }
+    EXPECT_EQ(PixelAt(c, 16, 12), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 17, 12), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 18, 12), ColorBlack);
+    EXPECT_EQ(PixelAt(c, 15, 12), ColorBlack);
+}
+
+TEST(QImageCanvasTest, CollectedLinesKeepTheirOrderWithOtherSteps) {
+    auto owner = BlackCanvas(10, 10);
+    QImageCanvas& c = *owner;
+    c.Pen.Color = ColorWhite;
+    c.MoveTo(0, 2);
+    c.LineTo(9, 2);
+    c.Brush.Color = ColorRed; // drawn over the line
+    c.FillRect(TRect{0, 0, 5, 5});
+    c.Pen.Color = ColorGreen; // a new colour starts a new run
+    c.MoveTo(0, 7);
+    c.LineTo(9, 7);
+    EXPECT_EQ(PixelAt(c, 2, 2), ColorRed);
+    EXPECT_EQ(PixelAt(c, 7, 2), ColorWhite);
+    EXPECT_EQ(PixelAt(c, 7, 7), ColorGreen);
+}
+
+TEST(QImageCanvasTest, TextOnASolidBrushFillsItsCell) {
+    auto cOwner = BlackCanvas(40, 30);
+    QImageCanvas& c = *cOwner;
+    c.Font.Color = ColorRed;
+    c.Brush.Color = ColorWhite;
+    const int w = c.TextWidth("8");
+    const int h = c.TextHeight("8");
+    ASSERT_GT(w, 0);
+    ASSERT_GT(h, 0);
+    EXPECT_GT(c.TextWidth("888"), w);
+    c.TextOut(5, 5, "8");
+    EXPECT_EQ(PixelAt(c, 5, 5), ColorWhite); // the cell's corner
+    bool red = false;
+    for (int y = 5; y < 5 + h; ++y) {
+        for (int x = 5; x < 5 + w; ++x) {
+            red = red || PixelAt(c, x, y) == ColorRed;
+        }
+    }
+    EXPECT_TRUE(red);
+    EXPECT_EQ(PixelAt(c, 5 + w + 1, 5), ColorBlack);
+}
+
+TEST(QImageCanvasTest, CopyRectPlacesThePage) {
+    auto pageOwner = BlackCanvas(4, 3);
+    QImageCanvas& page = *pageOwner;
+    page.Brush.Color = ColorRed;
+    page.FillRect(TRect{0, 0, 1, 1});
+    auto screenOwner = BlackCanvas(10, 10);
+    QImageCanvas& screen = *screenOwner;
+    screen.Brush.Color = ColorWhite;
+    screen.FillRect(TRect{0, 0, 10, 10});
+    screen.CopyRect(TRect{5, 6, 9, 9}, page, TRect{0, 0, 4, 3});
+    EXPECT_EQ(PixelAt(screen, 5, 6), ColorRed);
+    EXPECT_EQ(PixelAt(screen, 8, 8), ColorBlack);
+    EXPECT_EQ(PixelAt(screen, 9, 9), ColorWhite);
+    EXPECT_EQ(PixelAt(screen, 4, 6), ColorWhite);
+}
+
+TEST(PlotWidget, MainGraphRender) {
+    TFFTDrawWidget w;
+    w.setObjectName("FFTDraw1");
+    demo::DrawScene(w);
+    w.Paint();
+    const QImage& img = w.ScreenImage();
+    ASSERT_EQ(img.size(), QSize(809, 201));
+    EXPECT_EQ(w.Page(TFFTDraw::PlotPage).Dest, (TRect{30, 0, 779, 201}));
+    // White frame at the page's left edge; the control's colour left of it and at the right.
+    EXPECT_EQ(PixelAt(img, 30, 150), ColorWhite);
+    EXPECT_EQ(PixelAt(img, 10, 150), ColorBlack);
+    EXPECT_EQ(PixelAt(img, 790, 100), ColorBlack);
+    // The -27 dB grid row (188) is white between grid columns.
+    EXPECT_EQ(PixelAt(img, 30 + 100, 188), ColorWhite);
+    EXPECT_EQ(PixelAt(img, 30 + 100, 190), ColorBlack);
+    // The curve at 20 kHz sits on the 0 dB row in its colour.
+    const int col20k = 30 + static_cast<int>(w.ScreenX(demo::MarkerX(20000)));
+    bool curve = false;
+    for (int y = 70; y < 80; ++y) {
+        curve = curve || PixelAt(img, col20k + 3, y) == 0x009DA900;
+    }
+    EXPECT_TRUE(curve);
+    // Band 2's disc at 1 kHz, +6 dB: white around a red numeral; hidden band 3 has no disc.
+    const auto disc = [&](int band) {
+        const double x = demo::MarkerX(demo::Bands()[static_cast<std::size_t>(band)].freqHz);
+        const double y = demo::Bands()[static_cast<std::size_t>(band)].gainDb;
+        return QPoint(30 + Truncate(w.ScreenX(x)), Truncate(w.ScreenY(y)));
+    };
+    const QPoint p2 = disc(1);
+    EXPECT_EQ(PixelAt(img, p2.x() + 6, p2.y() + 2), ColorWhite);
+    bool red = false;
+    for (int dy = -6; dy <= 6; ++dy) {
+        for (int dx = -4; dx <= 4; ++dx) {
+            red = red || PixelAt(img, p2.x() + dx, p2.y() + dy) == ColorRed;
+        }
+    }
+    EXPECT_TRUE(red);
+    const QPoint p3 = disc(2);
+    EXPECT_NE(PixelAt(img, p3.x() + 6, p3.y() + 2), ColorWhite);
+}
+
+TEST(PlotWidget, PaintsOnFirstRenderAndFollowsResize) {
+    TFFTDrawWidget w;
+    configureMainWindowGraph(w);
+    int painted = 0;
+    w.OnPaint = [&](TFFTDraw&) { ++painted; };
+    const QPixmap shot = w.grab();
+    EXPECT_EQ(painted, 1);
+    EXPECT_EQ(shot.size(), QSize(809, 201));
+    EXPECT_EQ(shot.toImage().pixel(30, 100), qRgb(255, 255, 255));
+    w.grab(); // nothing changed: the screen is shown as it is
+    EXPECT_EQ(painted, 1);
+    w.resize(600, 150);
+    w.grab();
+    EXPECT_EQ(painted, 2);
+    EXPECT_EQ(w.GetPlotWidth(), 600 - 30 - 30);
+    EXPECT_EQ(w.GetPlotHeight(), 150);
+}
+
+TEST(PlotWidget, HiddenWidgetDrawsNothing) {
+    TFFTDrawWidget w;
+    EXPECT_TRUE(w.ControlVisible());
+    w.hide();
+    EXPECT_FALSE(w.ControlVisible());
+    w.show();
+    EXPECT_TRUE(w.ControlVisible());
+}
+
+TEST(PlotWidget, MouseInputIsForwarded) {
+    TFFTDrawWidget w;
+    configureMainWindowGraph(w);
+    QSignalSpy pressed(&w, &TFFTDrawWidget::mousePressed);
+    QSignalSpy moved(&w, &TFFTDrawWidget::mouseMoved);
+    QSignalSpy released(&w, &TFFTDrawWidget::mouseReleased);
+    QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));
+    QTest::mouseMove(&w, QPoint(120, 60));
+    QTest::mouseRelease(&w, Qt::RightButton, Qt::NoModifier, QPoint(130, 70));
+    ASSERT_EQ(pressed.count(), 1);
+    EXPECT_EQ(pressed.at(0).at(0).value<Qt::MouseButton>(), Qt::LeftButton);
+    EXPECT_EQ(pressed.at(0).at(1).toPoint(), QPoint(100, 50));
+    ASSERT_GE(moved.count(), 1);
+    EXPECT_EQ(moved.last().at(1).toPoint(), QPoint(120, 60));
+    ASSERT_EQ(released.count(), 1);
+    EXPECT_EQ(released.at(0).at(0).value<Qt::MouseButton>(), Qt::RightButton);
+    EXPECT_EQ(released.at(0).at(1).toPoint(), QPoint(130, 70));
+}
+
+} // namespace
+} // namespace tq50r::plot
