@@ -363,10 +363,6 @@ bool EqEditor::isSettling() const {
     return now_() < busyUntil_;
 }
 
-QString EqEditor::bandTitle(int n) const {
-    return masterEq(n);
-}
-
 // ---- display operations ---------------------------------------------------------------------
 
 void EqEditor::showBandPictures(int n, bool off) {

@@ -198,7 +198,6 @@ private:
     void showBandPictures(int n, bool off);
     void showBandTexts(int n);
     void setFaderQuietly(int n, int position);
-    QString bandTitle(int n) const;
 
     eq::EqSetting& setting_;
     EqSender& sender_;
