@@ -5,7 +5,13 @@
 namespace tq50r::transport {
 
 ClientSocket::ClientSocket(QObject* parent) : QTcpSocket(parent) {
-    connect(this, &QTcpSocket::disconnected, this, [this] { active_ = false; });
+    disconnectedWatch_ =
+        connect(this, &QTcpSocket::disconnected, this, [this] { active_ = false; });
+}
+
+ClientSocket::~ClientSocket() {
+    // The base destructor may still report a disconnect; this part is gone by then.
+    disconnect(disconnectedWatch_);
 }
 
 void ClientSocket::Activate() {

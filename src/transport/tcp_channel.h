@@ -13,6 +13,7 @@ class ClientSocket : public QTcpSocket {
     Q_OBJECT
 public:
     explicit ClientSocket(QObject* parent = nullptr);
+    ~ClientSocket() override;
 
     QString Host() const { return host_; }
     void setHost(const QString& host) { host_ = host; }
@@ -30,6 +31,7 @@ private:
     QString host_;
     quint16 port_ = 0;
     bool active_ = false;
+    QMetaObject::Connection disconnectedWatch_;
 };
 
 /// A channel over the TCP client socket component.
