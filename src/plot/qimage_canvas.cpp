@@ -216,8 +216,8 @@ void QImageCanvas::LineTo(int x, int y) {
     if (image_.isNull()) {
         return;
     }
-    const bool inRange = std::abs(from.X) < CoordLimitInt && std::abs(from.Y) < CoordLimitInt &&
-                         std::abs(x) < CoordLimitInt && std::abs(y) < CoordLimitInt;
+    const auto near = [](int v) { return v > -CoordLimitInt && v < CoordLimitInt; };
+    const bool inRange = near(from.X) && near(from.Y) && near(x) && near(y);
     if (inRange) {
         // Both ends beyond the same edge: nothing of the line can show.
         const int w = image_.width();
