@@ -151,6 +151,12 @@ TEST(PlotList, AssignPlotCopiesListAndPropertiesButNotSampleRate) {
 
     b.AssignPlot(b); // onto itself: the list survives
     EXPECT_EQ(Indexes(b), (std::vector<int>{4}));
+
+    const double y2[] = {3, 4};
+    a.FFTDraw(y2, 2, 5, 0, TPlotStyle::Line);
+    const TFFTDraw copy(a); // copy construction assigns the whole plot
+    EXPECT_EQ(Indexes(copy), (std::vector<int>{4, 5}));
+    EXPECT_EQ(copy.GridColor(), 0x123456u);
 }
 
 TEST(Scaling, AutoScaleFollowsTheDataAndAnEmptyListGivesMinusOneToOne) {

@@ -57,6 +57,10 @@ TFFTDraw::TFFTDraw(CanvasFactory factory) : factory_(std::move(factory)) {
     Initialize();
 }
 
+TFFTDraw::TFFTDraw(const TFFTDraw& source) : TFFTDraw(source.factory_) {
+    AssignPlot(source);
+}
+
 TFFTDraw::~TFFTDraw() {
     CleanUp();
 }

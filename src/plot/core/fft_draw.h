@@ -98,7 +98,8 @@ public:
 
     explicit TFFTDraw(CanvasFactory factory);
     virtual ~TFFTDraw();
-    TFFTDraw(const TFFTDraw&) = delete;
+    // A new control with the source's canvas factory, then AssignPlot(source).
+    TFFTDraw(const TFFTDraw& source);
     TFFTDraw& operator=(const TFFTDraw&) = delete;
 
     // ---- inherited control state -------------------------------------------------------------
