@@ -318,13 +318,23 @@ struct TComPort::DeliveryGate {
     std::uint64_t finished = 0;
 };
 
-TComPort::TComPort(QObject* parent) : QObject(parent) {}
+TComPort::TComPort(QObject* parent) : QObject(parent) {
+    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ >= 0) {
+        wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+        connect(wakeNotifier_, &QSocketNotifier::activated, this, &TComPort::runPendingEvents);
+    }
+}
 
 TComPort::~TComPort() {
     try {
         Close();
     } catch (const EComPort&) {
         // A port that cannot be purged is closed all the same.
+    }
+    delete wakeNotifier_;
+    if (wakeFd_ >= 0) {
+        ::close(wakeFd_);
     }
 }
 
@@ -872,37 +882,63 @@ void TComPort::deliver(TComEvents events, const std::shared_ptr<DeliveryGate>& g
         const std::lock_guard lock(gate->mutex);
         ticket = ++gate->posted;
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this, gate, events, ticket] {
-            {
-                const std::lock_guard lock(gate->mutex);
-                if (gate->abandoned) {
-                    return;
-                }
-                gate->running = true;
-            }
-            try {
-                handleEvents(events);
-            } catch (...) {
-                {
-                    const std::lock_guard lock(gate->mutex);
-                    gate->running = false;
-                    gate->finished = ticket;
-                }
-                gate->cv.notify_all();
-                throw;
-            }
-            {
-                const std::lock_guard lock(gate->mutex);
-                gate->running = false;
-                gate->finished = ticket;
-            }
-            gate->cv.notify_all();
-        },
-        Qt::QueuedConnection);
+    {
+        const std::lock_guard lock(pendingMutex_);
+        pending_.push_back({gate, events, ticket});
+    }
+    if (wakeFd_ >= 0) {
+        const std::uint64_t one = 1;
+        (void)!::write(wakeFd_, &one, sizeof one);
+    } else {
+        QMetaObject::invokeMethod(this, "runPendingEvents", Qt::QueuedConnection);
+    }
     std::unique_lock lock(gate->mutex);
     gate->cv.wait(lock, stop, [&gate, ticket] { return gate->finished >= ticket; });
+}
+
+void TComPort::runPendingEvents() {
+    if (wakeFd_ >= 0) {
+        std::uint64_t wakeCount = 0;
+        (void)!::read(wakeFd_, &wakeCount, sizeof wakeCount);
+    }
+    for (;;) {
+        PendingEvents next;
+        {
+            const std::lock_guard lock(pendingMutex_);
+            if (pending_.empty()) {
+                return;
+            }
+            next = std::move(pending_.front());
+            pending_.pop_front();
+        }
+        runEventSet(next);
+    }
+}
+
+void TComPort::runEventSet(const PendingEvents& next) {
+    DeliveryGate& gate = *next.gate;
+    {
+        const std::lock_guard lock(gate.mutex);
+        if (gate.abandoned) {
+            return; // the port was closed while this waited
+        }
+        gate.running = true;
+    }
+    const auto finish = [&gate, ticket = next.ticket] {
+        {
+            const std::lock_guard lock(gate.mutex);
+            gate.running = false;
+            gate.finished = ticket;
+        }
+        gate.cv.notify_all();
+    };
+    try {
+        handleEvents(next.events);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
 }
 
 void TComPort::handleEvents(TComEvents events) {

@@ -2,9 +2,11 @@
 // TComPort: one serial port opened by name, with its line settings, an event thread that
 // announces received bytes on the thread the port object lives on, and blocking Write / Read.
 #include <QObject>
+#include <QSocketNotifier>
 #include <atomic>
 #include <bitset>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -352,8 +354,17 @@ public:
     void ApplyTimeouts();
     void ApplyBuffer();
 
+private slots:
+    /// Runs the event sets the event thread has handed over, oldest first.
+    void runPendingEvents();
+
 private:
     struct DeliveryGate;
+    struct PendingEvents {
+        std::shared_ptr<DeliveryGate> gate;
+        TComEvents events;
+        std::uint64_t ticket = 0;
+    };
 
     /// Reports a failure: raises EComPort, or calls OnException and returns.
     void CallException(ComError code, std::int64_t osError = 0, int errnoValue = 0);
@@ -365,6 +376,7 @@ private:
                    std::shared_ptr<DeliveryGate> gate);
     void deliver(TComEvents events, const std::shared_ptr<DeliveryGate>& gate,
                  const std::stop_token& stop);
+    void runEventSet(const PendingEvents& next);
     void handleEvents(TComEvents events);
     void raiseModemLines(bool fromPort);
 
@@ -392,6 +404,14 @@ private:
     bool threadCreated_ = false;
     int updateCount_ = 0;
     std::shared_ptr<DeliveryGate> gate_;
+    // Event sets on their way to the port's thread. They travel here, under our own lock, and
+    // the port's thread is woken through a descriptor it watches, so nothing is allocated on
+    // one thread and freed on the other behind the back of thread checkers.
+    std::mutex pendingMutex_;
+    std::deque<PendingEvents> pending_;
+    // Wakes the port's thread: readable while event sets wait in pending_.
+    int wakeFd_ = -1;
+    QSocketNotifier* wakeNotifier_ = nullptr;
     std::jthread eventThread_;
 };
 
