@@ -911,7 +911,17 @@ void TComPort::runPendingEvents() {
             next = std::move(pending_.front());
             pending_.pop_front();
         }
-        runEventSet(next);
+        try {
+            runEventSet(next);
+        } catch (...) {
+            // The handler's exception goes on to the event loop; later sets must not be stranded.
+            const std::lock_guard lock(pendingMutex_);
+            if (!pending_.empty() && wakeFd_ >= 0) {
+                const std::uint64_t one = 1;
+                (void)!::write(wakeFd_, &one, sizeof one);
+            }
+            throw;
+        }
     }
 }
 

@@ -400,7 +400,7 @@ private:
     std::atomic<int> announcedUnread_{0};
     int fd_ = -1;
     int stopFd_ = -1;
-    bool connected_ = false;
+    std::atomic<bool> connected_{false}; // also read by other threads (isOpen checks)
     bool threadCreated_ = false;
     int updateCount_ = 0;
     std::shared_ptr<DeliveryGate> gate_;
