@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the application.
 # Without options it runs against simulated devices on loopback only.
+# `scripts/run.sh --network [tq50r options]` starts it on the real network instead,
+# without simulated devices.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -27,8 +29,15 @@ stop_sim() {
 trap stop_sim EXIT
 trap 'exit 130' INT TERM
 
+real_network=0
+if [ "${1:-}" = "--network" ]; then
+  real_network=1
+  shift
+fi
+
 app_args=(--loopback)
-if [ -x build/bin/tq50r-sim ]; then
+[ "$real_network" -eq 0 ] || app_args=()
+if [ "$real_network" -eq 0 ] && [ -x build/bin/tq50r-sim ]; then
   # The simulated USB device is a pseudo-terminal; a link with a fixed name
   # tells the application where to look for it.
   sim_dir=$(mktemp -d)
@@ -44,5 +53,5 @@ if [ -x build/bin/tq50r-sim ]; then
 fi
 
 status=0
-build/bin/tq50r "${app_args[@]}" "$@" || status=$?
+build/bin/tq50r ${app_args[@]+"${app_args[@]}"} "$@" || status=$?
 exit "$status"
