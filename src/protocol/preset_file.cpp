@@ -1,5 +1,6 @@
 #include "protocol/preset_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
@@ -14,7 +15,8 @@ namespace {
 constexpr int EndOfInput = -1;
 constexpr int ReadFailure = -2;
 constexpr std::size_t ReadChunkSize = 4096;
-constexpr mode_t NewFileMode = 0644;
+constexpr mode_t NewFileMode = 0666; // less the process's file-creation mask
+constexpr int TempNameAttempts = 100;
 constexpr mode_t PermissionBits = 07777;
 constexpr std::uint8_t ExpectedFirstByte = 0x01;
 constexpr std::size_t CommandByteIndex = CommandOffset;
@@ -25,6 +27,7 @@ constexpr unsigned ByteModulus = 256;
 constexpr unsigned NibbleBits = 4;
 constexpr unsigned NibbleMask = 0x0F;
 constexpr std::string_view LineEnd = "\r\n";
+constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
 std::string errnoText(int error) {
     return std::generic_category().message(error);
@@ -38,7 +41,7 @@ std::string hexByte(std::uint8_t b) {
 }
 
 bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t';
 }
 
 int digitValue(char c, unsigned base) {
@@ -106,15 +109,35 @@ PresetReadResult parsePreset(NextByte&& next, const std::string& source) {
     ParameterBlock block{};
     std::copy(FrameTrailer.begin(), FrameTrailer.end(), block.begin() + block::TrailerOffset);
 
+    // A UTF-8 byte-order mark, as some text editors put in front of a file
+    // they saved, is skipped; the first bytes are replayed when it is not one.
+    std::array<int, Utf8Bom.size()> start{};
+    std::size_t startCount = 0;
+    while (startCount < start.size()) {
+        const int c = next();
+        start[startCount++] = c;
+        if (c != static_cast<unsigned char>(Utf8Bom[startCount - 1])) {
+            break;
+        }
+    }
+    if (startCount == Utf8Bom.size() &&
+        start.back() == static_cast<unsigned char>(Utf8Bom.back())) {
+        startCount = 0;
+    }
+    std::size_t startPos = 0;
+    auto get = [&]() -> int { return startPos < startCount ? start[startPos++] : next(); };
+
     std::string line;
     line.reserve(PresetMaxLineLength + 1);
     std::size_t lines = 0;
     bool atEnd = false;
+    // A line ends in LF, CR LF or a lone CR; after a CR a LF belongs to the same line end.
+    bool afterCr = false;
     while (lines < PresetLineCount && !atEnd) {
         line.clear();
         bool sawLineEnd = false;
         while (true) {
-            const int c = next();
+            const int c = get();
             if (c == ReadFailure) {
                 return failure(PresetError::Unreadable,
                                "cannot read " + source + ": " + errnoText(errno));
@@ -123,7 +146,14 @@ PresetReadResult parsePreset(NextByte&& next, const std::string& source) {
                 atEnd = true;
                 break;
             }
-            if (c == '\n') {
+            if (afterCr) {
+                afterCr = false;
+                if (c == '\n') {
+                    continue;
+                }
+            }
+            if (c == '\n' || c == '\r') {
+                afterCr = c == '\r';
                 sawLineEnd = true;
                 break;
             }
@@ -140,7 +170,7 @@ PresetReadResult parsePreset(NextByte&& next, const std::string& source) {
         ++lines;
         const auto value = parseNumber(line);
         if (!value) {
-            const bool empty = line.find_first_not_of(" \t\r") == std::string::npos;
+            const bool empty = line.find_first_not_of(" \t") == std::string::npos;
             return failure(PresetError::Malformed, "line " + std::to_string(lines) +
                                                        (empty ? " is empty" : " is not a number"));
         }
@@ -201,6 +231,24 @@ private:
     std::string path_;
 };
 
+// Creates a new, empty file beside the target, named after it and hidden,
+// with the permissions a new file gets (0666 less the creation mask).
+int createTempFile(const std::filesystem::path& dir, const std::string& targetName,
+                   std::string& createdName) {
+    static std::atomic<unsigned> serial{0};
+    int fd = -1;
+    for (int attempt = 0; attempt < TempNameAttempts; ++attempt) {
+        createdName = (dir / ("." + targetName + "." + std::to_string(::getpid()) + "." +
+                              std::to_string(serial.fetch_add(1))))
+                          .string();
+        fd = ::open(createdName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
+        if (fd >= 0 || errno != EEXIST) {
+            break;
+        }
+    }
+    return fd;
+}
+
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -236,28 +284,37 @@ PresetWriteResult writePresetFile(const ParameterBlock& block, const std::filesy
     if (path.filename().empty()) {
         return fail(EISDIR);
     }
+    // A preset reached through a symbolic link is replaced where the link
+    // points; the link itself stays.
+    std::filesystem::path destination = path;
+    std::error_code linkError;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, linkError))) {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, linkError);
+        if (!linkError) {
+            destination = resolved;
+        }
+    }
     const std::filesystem::path dir =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string tempName = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tempName.data());
+        destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(".");
+    std::string tempName;
+    const int fd = createTempFile(dir, destination.filename().string(), tempName);
     if (fd < 0) {
         return fail(errno);
     }
     TempFile temp(fd, tempName);
 
-    // An existing preset keeps its permissions.
+    // An existing preset keeps its permissions; a new one gets what the
+    // process's file-creation mask allows, as any newly created file does.
     struct stat existing {};
-    const mode_t mode = (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
-                            ? (existing.st_mode & PermissionBits)
-                            : NewFileMode;
-    if (::fchmod(temp.fd(), mode) != 0 || !writeAll(temp.fd(), presetText(block)) ||
-        ::fsync(temp.fd()) != 0) {
+    const bool replacing = ::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    if ((replacing && ::fchmod(temp.fd(), existing.st_mode & PermissionBits) != 0) ||
+        !writeAll(temp.fd(), presetText(block)) || ::fsync(temp.fd()) != 0) {
         return fail(errno);
     }
     if (temp.closeFd() != 0) {
         return fail(errno);
     }
-    if (::rename(temp.path().c_str(), target.c_str()) != 0) {
+    if (::rename(temp.path().c_str(), destination.c_str()) != 0) {
         return fail(errno);
     }
     temp.release();

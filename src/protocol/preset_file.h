@@ -47,11 +47,13 @@ std::string presetText(const ParameterBlock& block);
 
 // Writes into a temporary file beside `path`, flushes it to disk and renames
 // it over `path`, so an existing preset is either replaced whole or left as it was.
+// A `path` that is a symbolic link has the file it points to replaced.
 PresetWriteResult writePresetFile(const ParameterBlock& block, const std::filesystem::path& path);
 
 // Reads the first 74 lines only (each line at most PresetMaxLineLength long).
-// Each line is "0x" hexadecimal or plain decimal, surrounding blanks and a
-// trailing CR allowed; the low eight bits are kept. Offset 4 becomes 74.
+// Lines end in CR LF, LF or CR; a leading UTF-8 byte-order mark is skipped.
+// Each line is "0x" hexadecimal or plain decimal, surrounding blanks
+// allowed; the low eight bits are kept. Offset 4 becomes 74.
 PresetReadResult readPresetFile(const std::filesystem::path& path);
 PresetReadResult readPreset(std::istream& in);
 PresetReadResult readPreset(std::string_view bytes);

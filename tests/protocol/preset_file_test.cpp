@@ -96,6 +96,22 @@ TEST_F(PresetFileTest, LenientLineFormats) {
     EXPECT_EQ((*readPreset(presetLines(74, 8, "-1")).block)[7], 0xFF);
     EXPECT_EQ((*readPreset(presetLines() + "not a preset line\r\n").block)[0],
               1); // lines after 74 are ignored
+
+    // Other line ends and a byte-order mark give the same block as the file as written.
+    const ParameterBlock expected = *readPreset(presetLines()).block;
+    std::string crOnly = presetLines();
+    std::erase(crOnly, '\n');
+    std::string lfOnly = presetLines();
+    std::erase(lfOnly, '\r');
+    for (const std::string& variant : {crOnly, lfOnly, "\xEF\xBB\xBF" + presetLines()}) {
+        const auto other = readPreset(variant);
+        ASSERT_TRUE(other.ok()) << other.message;
+        EXPECT_EQ(*other.block, expected);
+    }
+    // Part of a byte-order mark is no number; a CR LF is one line end, a CR CR two.
+    EXPECT_EQ(readPreset("\xEF\xBB" + presetLines()).message, "line 1 is not a number");
+    EXPECT_EQ(readPreset(presetLines(73) + "0x60\r\r\n").block.value()[73], 0x60);
+    EXPECT_EQ(readPreset(presetLines(4) + "0x4A\r\r" + presetLines(70)).message, "line 6 is empty");
 }
 
 TEST_F(PresetFileTest, BadContentIsRejectedWithItsReason) {
@@ -179,6 +195,34 @@ TEST_F(PresetFileTest, HugeFilesAreReadOnlyAsFarAsNeeded) {
     std::istream in(&source);
     EXPECT_TRUE(readPreset(in).ok());
     EXPECT_LE(source.served, 74u * 6u + 36u);
+}
+
+TEST_F(PresetFileTest, NewFilesFollowTheCreationMaskAndLinksAreWrittenThrough) {
+    const mode_t savedMask = ::umask(027);
+    const fs::path fresh = dir / "fresh.bin";
+    const bool written = writePresetFile(ResetBlock, fresh).ok();
+    ::umask(savedMask);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(fs::status(fresh).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // An existing preset keeps its own permissions.
+    fs::permissions(fresh, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+    ASSERT_TRUE(writePresetFile(buildParameterBlock(eq::startSetting(), false), fresh).ok());
+    EXPECT_EQ(fs::status(fresh).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+
+    // Saving through a link replaces the file it points to and keeps the link.
+    fs::create_directory(dir / "library");
+    const fs::path real = dir / "library" / "real.bin";
+    ASSERT_TRUE(writePresetFile(ResetBlock, real).ok());
+    const fs::path link = dir / "link.bin";
+    fs::create_symlink(real, link);
+    const ParameterBlock changed = buildParameterBlock(eq::startSetting(), false);
+    ASSERT_TRUE(writePresetFile(changed, link).ok());
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    EXPECT_EQ(*readPresetFile(real).block, changed);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "library"), {}), 1);
 }
 
 TEST_F(PresetFileTest, FailedWriteLeavesTheOldPresetIntact) {
