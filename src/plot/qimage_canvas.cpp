@@ -2,7 +2,10 @@
 
 #include <QFontMetrics>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <utility>
 
 namespace tq50r::plot {
 
@@ -11,8 +14,10 @@ namespace {
 // rectangles clamped, so extreme data cannot overflow the painter's fixed-point arithmetic.
 constexpr double CoordLimit = 1 << 20;
 constexpr int CoordLimitInt = 1 << 20;
-// Pens up to this width are drawn as parallel thin lines; wider ones are stroked.
+// Pens up to this width are rasterised by the canvas itself; wider ones are stroked.
 constexpr int MaxThickPenWidth = 4;
+// Pixel (x, y) covers the square from (x, y) to (x + 1, y + 1); its centre decides coverage.
+constexpr double PixelCentre = 0.5;
 
 int clampCoord(int v) {
     return std::clamp(v, -CoordLimitInt, CoordLimitInt);
@@ -84,6 +89,79 @@ QImageCanvas::~QImageCanvas() {
     endPaint();
 }
 
+// The pixels of a thick solid pen along one segment: every pixel whose centre lies closer than
+// half the pen width to the segment (a stroke with round ends, so consecutive segments join
+// without gaps). Each row of the image meets that shape in one run of pixels.
+void QImageCanvas::strokeSegment(QPoint a, QPoint b, double radius, QRgb color) {
+    const int w = image_.width();
+    const int h = image_.height();
+    const double ax = a.x();
+    const double ay = a.y();
+    const double dx = b.x() - ax;
+    const double dy = b.y() - ay;
+    const double len2 = dx * dx + dy * dy;
+    const double r2 = radius * radius;
+    const int rowFirst = std::max(0, static_cast<int>(std::floor(std::min(ay, ay + dy) - radius)));
+    const int rowLast =
+        std::min(h - 1, static_cast<int>(std::ceil(std::max(ay, ay + dy) + radius)));
+    for (int row = rowFirst; row <= rowLast; ++row) {
+        const double cy = row + PixelCentre - ay; // relative to a
+        double lo = std::numeric_limits<double>::infinity();
+        double hi = -lo;
+        // The round ends.
+        for (const auto& [ex, ey] : {std::pair{0.0, 0.0}, std::pair{dx, dy}}) {
+            const double rest = r2 - (cy - ey) * (cy - ey);
+            if (rest > 0.0) {
+                const double half = std::sqrt(rest);
+                lo = std::min(lo, ex - half);
+                hi = std::max(hi, ex + half);
+            }
+        }
+        // The band between them: 0 < t < 1 along the segment, distance below the radius across.
+        if (len2 > 0.0) {
+            double bandLo = -std::numeric_limits<double>::infinity();
+            double bandHi = -bandLo;
+            const auto within = [&](double slope, double offset, double lower, double upper) {
+                // lower < slope * x + offset < upper
+                if (slope == 0.0) {
+                    if (!(offset > lower && offset < upper)) {
+                        bandLo = 1.0;
+                        bandHi = 0.0;
+                    }
+                    return;
+                }
+                double x0 = (lower - offset) / slope;
+                double x1 = (upper - offset) / slope;
+                if (x0 > x1) {
+                    std::swap(x0, x1);
+                }
+                bandLo = std::max(bandLo, x0);
+                bandHi = std::min(bandHi, x1);
+            };
+            const double reach = radius * std::sqrt(len2);
+            within(dx, cy * dy, 0.0, len2);      // projection along the segment
+            within(-dy, cy * dx, -reach, reach); // distance across it, times the length
+            if (bandLo < bandHi) {
+                lo = std::min(lo, bandLo);
+                hi = std::max(hi, bandHi);
+            }
+        }
+        if (!(lo < hi)) {
+            continue;
+        }
+        // Pixels whose centres lie strictly inside (lo, hi), relative to a.
+        const double left = std::clamp(ax + lo - PixelCentre, -1.0, static_cast<double>(w));
+        const double right = std::clamp(ax + hi - PixelCentre, -1.0, static_cast<double>(w));
+        const int first = std::max(0, static_cast<int>(std::floor(left)) + 1);
+        const int last = std::min(w - 1, static_cast<int>(std::ceil(right)) - 1);
+        if (first > last) {
+            continue;
+        }
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(row));
+        std::fill(line + first, line + last + 1, color);
+    }
+}
+
 void QImageCanvas::flushPolyline() {
     if (polyline_.size() < 2) {
         polyline_.clear();
@@ -95,31 +173,13 @@ void QImageCanvas::flushPolyline() {
     const int width = Pen.Width;
     if (width > 1 && width <= MaxThickPenWidth && Pen.Style == TPenStyle::Solid &&
         Pen.Mode == TPenMode::Copy) {
-        // A thick aliased pen as parallel one-pixel polylines stacked across the minor axis
-        // of each run of mostly flat (or mostly steep) segments: the pixels of a stroked
-        // outline to within the joins, at a fraction of the cost of stroking.
-        Pen.Width = 1;
-        applyPen(p);
-        const auto isFlat = [&](std::size_t i) {
-            const QPoint d = polyline_[i] - polyline_[i - 1];
-            return std::abs(d.x()) >= std::abs(d.y());
-        };
-        std::size_t runStart = 0;
-        while (runStart + 1 < polyline_.size()) {
-            const bool flat = isFlat(runStart + 1);
-            std::size_t runEnd = runStart + 1;
-            while (runEnd + 1 < polyline_.size() && isFlat(runEnd + 1) == flat) {
-                ++runEnd;
-            }
-            const int count = static_cast<int>(runEnd - runStart + 1);
-            for (int k = 0; k < width; ++k) {
-                const int off = k - width / 2;
-                p.save();
-                p.translate(flat ? 0 : off, flat ? off : 0);
-                p.drawPolyline(polyline_.data() + runStart, count);
-                p.restore();
-            }
-            runStart = runEnd;
+        // A thick opaque pen is rasterised here, segment by segment: the pixels a stroked
+        // outline of that width covers, at a fraction of the cost of stroking. The painter
+        // draws straight into the image, so the order with its own steps is kept.
+        const QRgb color = toQColor(Pen.Color).rgb();
+        const double radius = width / 2.0;
+        for (std::size_t i = 1; i < polyline_.size(); ++i) {
+            strokeSegment(polyline_[i - 1], polyline_[i], radius, color);
         }
     } else if (polyline_.size() == 2) {
         applyPen(p);

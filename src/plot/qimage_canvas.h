@@ -41,6 +41,7 @@ private:
     void endPaint();
     // Consecutive line-tos with one pen are collected and drawn as one polyline.
     void flushPolyline();
+    void strokeSegment(QPoint a, QPoint b, double radius, QRgb color);
     void applyPen(QPainter& p);
     void applyBrush(QPainter& p, bool filled);
     const QFontMetrics& metrics();

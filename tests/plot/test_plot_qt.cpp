@@ -9,6 +9,7 @@
 #include <climits>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 namespace tq50r::plot {
 namespace {
@@ -116,6 +117,54 @@ TEST(QImageCanvasTest, ThickPenCoversTwoPixelsAcrossTheLine) {
     EXPECT_EQ(PixelAt(c, 17, 12), ColorWhite);
     EXPECT_EQ(PixelAt(c, 18, 12), ColorBlack);
     EXPECT_EQ(PixelAt(c, 15, 12), ColorBlack);
+}
+
+// A width-2 pen must cover the pixels a stroked 2-pixel pen covers, also across slopes, where
+// two pixels in the minor direction alone would be thinner than the pen.
+TEST(QImageCanvasTest, ThickPenMatchesAStrokedPen) {
+    const std::vector<std::vector<QPoint>> polylines = {
+        {{3, 10}, {36, 10}},                                                 // flat
+        {{20, 2}, {20, 37}},                                                 // upright
+        {{2, 2}, {37, 37}},                                                  // diagonal
+        {{2, 30}, {37, 18}},                                                 // shallow
+        {{10, 37}, {22, 3}},                                                 // steep
+        {{2, 20}, {8, 12}, {14, 25}, {20, 5}, {26, 30}, {32, 16}, {38, 22}}, // zigzag
+        {{-20, 50}, {60, -10}}, // crossing the whole canvas
+    };
+    constexpr int size = 40;
+    for (std::size_t n = 0; n < polylines.size(); ++n) {
+        const auto& pts = polylines[n];
+        QImage stroked(size, size, QImage::Format_RGB32);
+        stroked.fill(Qt::black);
+        {
+            QPainter p(&stroked);
+            QPen pen(Qt::white);
+            pen.setWidth(2);
+            pen.setCapStyle(Qt::RoundCap);
+            pen.setJoinStyle(Qt::RoundJoin);
+            p.setPen(pen);
+            p.drawPolyline(pts.data(), static_cast<int>(pts.size()));
+        }
+        auto owner = BlackCanvas(size, size);
+        QImageCanvas& c = *owner;
+        c.Pen.Color = ColorWhite;
+        c.Pen.Width = 2;
+        c.MoveTo(pts[0].x(), pts[0].y());
+        for (std::size_t i = 1; i < pts.size(); ++i) {
+            c.LineTo(pts[i].x(), pts[i].y());
+        }
+        int covered = 0;
+        int differ = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const bool want = PixelAt(stroked, x, y) == ColorWhite;
+                covered += want ? 1 : 0;
+                differ += want != (PixelAt(c, x, y) == ColorWhite) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(covered, 0) << n;
+        EXPECT_LE(differ, 1) << "polyline " << n << ": " << differ << " of " << covered;
+    }
 }
 
 TEST(QImageCanvasTest, CollectedLinesKeepTheirOrderWithOtherSteps) {
