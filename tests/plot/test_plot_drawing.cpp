@@ -360,6 +360,25 @@ TEST_F(MainGraph, UserGrid) {
     EXPECT_EQ(plot().Count(Op::Ellipse), 0); // stored hidden
 }
 
+// A grid column is u(f) of its own frequency, bit for bit: with the view ending exactly at 5 kHz
+// the 5 kHz line lies on the page's right edge, not a column short of it.
+TEST(Drawing, FFTGridColumnsArePlacedByTheFrequencyPosition) {
+    TFFTDraw d(RecordingFactory());
+    d.SetFFTNuimber(TFFTNumber::n256);
+    d.Paint();
+    d.SetXAutoScale(false);
+    const double u5k = d.FFTPosition(5000.0);
+    d.SetXYMinMax(u5k - 1.0, u5k, -1, 1);
+    ClearRecords(d);
+    d.DrawGrid();
+    const int w = d.GetPlotWidth();
+    bool onEdge = false;
+    for (const auto& op : Rec(d, TFFTDraw::PlotPage).Of(Op::LineTo)) {
+        onEdge = onEdge || (op.from.X == w && op.to.X == w);
+    }
+    EXPECT_TRUE(onEdge);
+}
+
 TEST(Drawing, NothingIsDrawnWhileInvisible) {
     TFFTDraw d(RecordingFactory());
     d.Paint();

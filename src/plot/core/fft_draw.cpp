@@ -974,15 +974,12 @@ template <typename F> void TFFTDraw::ForEachHorzGridRow(F&& f) const {
 
 template <typename F> void TFFTDraw::ForEachVertGridColumn(F&& f) const {
     if (xAxisFormat_ == TAxisFormat::Linear) {
-        // Frequencies j x 10^i; log10 of each is i + log10(j).
-        const double unitsPerDecade = FFTScaleWidth() / std::log10(FFTTopHz());
-        std::array<double, FFTGridPerDecade> logJ{};
-        for (int j = 1; j <= FFTGridPerDecade; ++j) {
-            logJ[static_cast<std::size_t>(j - 1)] = std::log10(static_cast<double>(j));
-        }
+        // Frequencies j x 10^i on the FFT scale, each placed by its own u(f) so that a column
+        // never differs from the position the host computes for the same frequency.
         for (int i = 1; i <= FFTGridDecades; ++i) {
-            for (const double lj : logJ) {
-                f(ScreenX((i + lj) * unitsPerDecade));
+            const double decadeHz = std::pow(DecadeBase, i);
+            for (int j = 1; j <= FFTGridPerDecade; ++j) {
+                f(ScreenX(FFTPosition(decadeHz * j)));
             }
         }
         return;
