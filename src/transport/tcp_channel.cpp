@@ -15,8 +15,10 @@ ClientSocket::~ClientSocket() {
 }
 
 void ClientSocket::Activate() {
-    active_ = true;
+    // Dropping an established connection reports a disconnect, which clears the active state;
+    // the new attempt is active from here on.
     abort();
+    active_ = true;
     connectToHost(host_, port_);
 }
 
