@@ -16,6 +16,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tq50r::transport {
 namespace {
@@ -522,13 +523,18 @@ void TComPort::Close() {
     if (OnBeforeClose) {
         OnBeforeClose(*this);
     }
-    // A failed purge is reported once the port is closed: reporting it first would leave the
-    // handle and the event thread behind on a port that can then never be closed.
     int purgeErrno = 0;
     if (fd_ < 0) {
         purgeErrno = EBADF;
     } else if (::tcflush(fd_, TCIOFLUSH) != 0 && !isNoModemLines(errno)) {
         purgeErrno = errno;
+    }
+    // The hook hears of a failed purge at once and closing goes on. Raised, the error waits
+    // until the port is closed: raising it here would leave the handle and the event thread
+    // behind on a port that could then never be closed.
+    if (purgeErrno != 0 && OnException) {
+        CallErrno(ComError::PurgeFailed, purgeErrno);
+        purgeErrno = 0;
     }
     if (threadCreated_) {
         stopEventThread();
@@ -667,7 +673,9 @@ void TComPort::ApplyDCB() {
 
 int TComPort::Write(const void* buffer, int count) {
     if (fd_ < 0) {
+        // Reported through the hook, the write goes on and fails on the missing handle.
         CallException(ComError::PortNotOpen, kOsErrorPortNotOpen);
+        CallErrno(ComError::WriteFailed, EBADF);
         return 0;
     }
     if (count <= 0) {
@@ -721,6 +729,7 @@ int TComPort::Write(const void* buffer, int count) {
 int TComPort::Read(void* buffer, int count) {
     if (fd_ < 0) {
         CallException(ComError::PortNotOpen, kOsErrorPortNotOpen);
+        CallErrno(ComError::ReadFailed, EBADF);
         return 0;
     }
     if (count <= 0) {
@@ -792,10 +801,10 @@ void TComPort::startEventThread() {
     }
     gate_ = std::make_shared<DeliveryGate>();
     announcedUnread_.store(0);
-    eventThread_ =
-        std::jthread([this, portFd = fd_, stopFd = stopFd_, gate = gate_](std::stop_token stop) {
-            eventLoop(std::move(stop), portFd, stopFd, gate);
-        });
+    eventThread_ = std::jthread([this, portFd = fd_, stopFd = stopFd_, gate = gate_,
+                                 watched = events_](std::stop_token stop) {
+        eventLoop(std::move(stop), portFd, stopFd, gate, watched);
+    });
     threadCreated_ = true;
 }
 
@@ -822,7 +831,7 @@ void TComPort::stopEventThread() {
 }
 
 void TComPort::eventLoop(std::stop_token stop, int portFd, int stopFd,
-                         std::shared_ptr<DeliveryGate> gate) {
+                         std::shared_ptr<DeliveryGate> gate, TComEvents watched) {
     bool watchPort = portFd >= 0; // without a usable handle the thread only waits for stop
     bool backoff = false;
     while (!stop.stop_requested()) {
@@ -832,6 +841,10 @@ void TComPort::eventLoop(std::stop_token stop, int portFd, int stopFd,
         const int rc = ::poll(fds.data(), count, timeoutMs);
         if (rc < 0) {
             if (errno != EINTR) {
+                // Nothing left to watch but stop; should even that wait fail, pace the retries.
+                if (!watchPort) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(kUnreadBackoffMs));
+                }
                 watchPort = false;
             }
             continue;
@@ -849,14 +862,14 @@ void TComPort::eventLoop(std::stop_token stop, int portFd, int stopFd,
         const short revents = fds[1].revents;
         TComEvents events;
         const bool lineGone = (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-        if ((revents & (POLLERR | POLLNVAL)) != 0) {
+        if ((revents & (POLLERR | POLLNVAL)) != 0 && watched.contains(TComEvent::evError)) {
             events += TComEvent::evError;
         }
         const int waiting = pendingInput(portFd);
-        if (waiting > announcedUnread_.load()) {
+        if (waiting > announcedUnread_.load() && watched.contains(TComEvent::evRxChar)) {
             events += TComEvent::evRxChar;
-        } else if (waiting > 0 && !lineGone) {
-            backoff = true; // only bytes already announced and not read yet
+        } else if (waiting > 0) {
+            backoff = true; // bytes nobody is to be told about (again) yet: look again later
         }
         if (lineGone && waiting <= 0) {
             // Hang-up or error stays signalled; stop watching so that the thread does not spin.
@@ -868,6 +881,10 @@ void TComPort::eventLoop(std::stop_token stop, int portFd, int stopFd,
                 backoff = true;
             }
         }
+    }
+    // Leaving: whatever is still queued either way belongs to this opening only.
+    if (portFd >= 0) {
+        (void)::tcflush(portFd, TCIOFLUSH);
     }
 }
 
@@ -957,11 +974,20 @@ void TComPort::handleEvents(TComEvents events) {
     }
     if (events.contains(TComEvent::evRxChar) && fd_ >= 0) {
         const int count = pendingInput(fd_);
-        if (count > 0) {
+        if (count <= 0) {
+            return;
+        }
+        if (TriggersOnRxChar()) {
             announcedUnread_.store(count);
             if (OnRxChar) {
                 OnRxChar(*this, count);
             }
+            return;
+        }
+        std::vector<unsigned char> bytes(static_cast<std::size_t>(count));
+        const int got = Read(bytes.data(), count);
+        if (got > 0 && OnRxBuf) {
+            OnRxBuf(*this, bytes.data(), got);
         }
     }
 }

@@ -274,6 +274,7 @@ class TComPort : public QObject {
     Q_OBJECT
 public:
     using RxCharHandler = std::function<void(TComPort& sender, int count)>;
+    using RxBufHandler = std::function<void(TComPort& sender, const void* buffer, int count)>;
     using NotifyHandler = std::function<void(TComPort& sender)>;
     using SignalHandler = std::function<void(TComPort& sender, bool state)>;
     using ExceptionHandler =
@@ -330,6 +331,10 @@ public:
     void setDiscardNull(bool v);
     char EventChar() const { return eventChar_; }
     void setEventChar(char v);
+    /// True: arrivals are announced through OnRxChar and the host reads them. False: the port
+    /// reads them itself and hands them to OnRxBuf.
+    bool TriggersOnRxChar() const { return triggersOnRxChar_.load(); }
+    void setTriggersOnRxChar(bool v) { triggersOnRxChar_.store(v); }
     TSyncMethod SyncMethod() const { return syncMethod_.load(); }
     /// Error 14 while connected.
     void setSyncMethod(TSyncMethod v);
@@ -339,6 +344,7 @@ public:
     void EndUpdate();
 
     RxCharHandler OnRxChar;
+    RxBufHandler OnRxBuf;
     ExceptionHandler OnException;
     NotifyHandler OnError;
     NotifyHandler OnBeforeOpen;
@@ -372,8 +378,8 @@ private:
     bool applyAllowed() const { return connected_ && updateCount_ == 0; }
     void startEventThread();
     void stopEventThread();
-    void eventLoop(std::stop_token stop, int portFd, int stopFd,
-                   std::shared_ptr<DeliveryGate> gate);
+    void eventLoop(std::stop_token stop, int portFd, int stopFd, std::shared_ptr<DeliveryGate> gate,
+                   TComEvents watched);
     void deliver(TComEvents events, const std::shared_ptr<DeliveryGate>& gate,
                  const std::stop_token& stop);
     void runEventSet(const PendingEvents& next);
@@ -394,6 +400,7 @@ private:
     TComEvents events_ = TComEvents::all();
     bool discardNull_ = false;
     char eventChar_ = 0;
+    std::atomic<bool> triggersOnRxChar_{true};
     std::atomic<TSyncMethod> syncMethod_{TSyncMethod::smThreadSync};
 
     // Bytes announced through OnRxChar and not read since; only more than these is news.

@@ -236,6 +236,50 @@ TEST_F(ComPortPty, UnreadBytesDoNotMakeTheEventThreadSpin) {
     EXPECT_EQ(events, 1) << "no new bytes, no new event";
 }
 
+// Arrivals reach the host as Events and TriggersOnRxChar say: announced, handed over read, or
+// not at all; bytes nobody is told about never make the event thread spin.
+TEST_F(ComPortPty, ArrivalsFollowEventsAndTriggersOnRxChar) {
+    struct Case {
+        const char* what;
+        bool watchRx;
+        bool triggers;
+        int rxCharEvents;
+        std::vector<std::uint8_t> handedOver;
+        int leftWaiting;
+    };
+    const std::vector<std::uint8_t> bytes = {3, 1, 4};
+    const std::vector<Case> cases = {
+        {"announced", true, true, 1, {}, 3},
+        {"read by the port", true, false, 0, bytes, 0},
+        {"not watched", false, true, 0, {}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TComEvents events = TComEvents::all();
+        if (!c.watchRx) {
+            events -= TComEvent::evRxChar;
+        }
+        port.setEvents(events);
+        port.setTriggersOnRxChar(c.triggers);
+        int rxChar = 0;
+        std::vector<std::uint8_t> handedOver;
+        port.OnRxChar = [&](TComPort&, int) { ++rxChar; };
+        port.OnRxBuf = [&](TComPort&, const void* data, int count) {
+            const auto* p = static_cast<const std::uint8_t*>(data);
+            handedOver.insert(handedOver.end(), p, p + count);
+        };
+        port.Open();
+        ASSERT_TRUE(pty.send(bytes));
+        pumpUntil([&] { return rxChar > 0 || handedOver.size() >= bytes.size(); }, 500);
+        pumpUntil([] { return false; }, 50);
+        EXPECT_EQ(rxChar, c.rxCharEvents);
+        EXPECT_EQ(handedOver, c.handedOver);
+        EXPECT_EQ(port.InputCount(), c.leftWaiting);
+        EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
+        port.Close();
+    }
+}
+
 TEST_F(ComPortPty, SettingPortReopensOnlyForANewName) {
     int opens = 0;
     port.OnBeforeOpen = [&](TComPort&) { ++opens; };
@@ -341,40 +385,67 @@ TEST(ComPortFailures, HookPathGoesOnAsIfTheFailedStepHadSucceeded) {
     // The event thread has no handle to watch: it waits for stop and does not spin.
     EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
 
+    // Write and read report the missing port, go on, and fail on the missing handle.
     calls.clear();
     const std::uint8_t frame[9] = {};
     EXPECT_EQ(port.Write(frame, 9), 0);
-    ASSERT_EQ(calls.size(), 1u);
+    ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].code, 24);
     EXPECT_EQ(calls[0].text, "Port Not Open");
     EXPECT_EQ(calls[0].osError, -24);
     EXPECT_EQ(calls[0].osMessage, "");
+    EXPECT_EQ(calls[1].code, 2);
+    EXPECT_GT(calls[1].osError, 0);
+    EXPECT_NE(calls[1].osError, kOsErrorAccessDenied);
+    calls.clear();
     std::uint8_t buf[4];
     EXPECT_EQ(port.Read(buf, 4), 0);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].code, 24);
+    EXPECT_EQ(calls[1].code, 3);
 
     port.Close();
     EXPECT_FALSE(port.Connected());
 }
 
-TEST_F(ComPortPty, AHungUpLineNeitherSpinsNorBlocksClose) {
-    int events = 0;
-    port.OnRxChar = [&](TComPort&, int) { ++events; };
-    port.Open();
-    ASSERT_TRUE(pty.send({9, 9}));
-    ASSERT_TRUE(pumpUntil([&] { return events > 0; }));
-    pty.closeMaster();
-    pumpUntil([] { return false; }, 50);
-    EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
-    // The purge of a vanished line fails and is reported, but the port ends up closed all the
-    // same and can be opened again.
-    try {
-        port.Close();
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.code(), 5);
+TEST(ComPortHangUp, AHungUpLineNeitherSpinsNorBlocksClose) {
+    for (const bool withHook : {false, true}) {
+        SCOPED_TRACE(withHook ? "hook" : "raised");
+        PtyPair pty;
+        ASSERT_TRUE(pty.ok());
+        TComPort port;
+        port.setPort(pty.path());
+        std::vector<std::string> steps;
+        if (withHook) {
+            port.OnException = [&steps](TComPort&, int code, const std::string&, std::int64_t,
+                                        const std::string&) {
+                steps.push_back("error " + std::to_string(code));
+            };
+        }
+        port.OnAfterClose = [&steps](TComPort&) { steps.push_back("closed"); };
+        int events = 0;
+        port.OnRxChar = [&](TComPort&, int) { ++events; };
+        port.Open();
+        ASSERT_TRUE(pty.send({9, 9}));
+        ASSERT_TRUE(pumpUntil([&] { return events > 0; }));
+        pty.closeMaster();
+        pumpUntil([] { return false; }, 50);
+        EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
+        // The purge of a vanished line fails and is reported, but the port ends up closed all
+        // the same and can be opened again. The hook hears of it before the port is closed.
+        try {
+            port.Close();
+        } catch (const EComPort& e) {
+            EXPECT_FALSE(withHook);
+            EXPECT_EQ(e.code(), 5);
+        }
+        if (withHook) {
+            EXPECT_EQ(steps, (std::vector<std::string>{"error 5", "closed"}));
+        }
+        EXPECT_FALSE(port.Connected());
+        EXPECT_FALSE(port.HasHandle());
+        EXPECT_NO_THROW(port.Close());
     }
-    EXPECT_FALSE(port.Connected());
-    EXPECT_FALSE(port.HasHandle());
-    EXPECT_NO_THROW(port.Close());
 }
 
 // ---------------------------------------------------------------------------------------------
