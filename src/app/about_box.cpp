@@ -30,6 +30,8 @@ constexpr QRect UrlRect{110, 100, 108, 13};
 constexpr QRect OkRect{232, 72, 57, 25};
 constexpr int LogoCornerPx = 6;
 constexpr int LogoFontPx = 22;
+// The box is laid out for a small, narrow 11-pixel sans font; the labels' fixed positions need it.
+constexpr int BoxFontPx = 11;
 
 const QString ProductName = QStringLiteral("TQ50R");
 const QString NoticeText = QStringLiteral("Loudspeaker processor control");
@@ -77,6 +79,11 @@ TfmAbout::TfmAbout(const QString& title, QWidget* parent) : QDialog(parent), tit
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(BoxWidthPx, BoxHeightPx);
+    QFont boxFont(QStringLiteral("DejaVu Sans"));
+    boxFont.setStyleHint(QFont::SansSerif);
+    boxFont.setPixelSize(BoxFontPx);
+    boxFont.setStretch(QFont::SemiCondensed);
+    setFont(boxFont);
 
     panel_ = new QFrame(this);
     panel_->setObjectName(QStringLiteral("Panel1"));

@@ -37,6 +37,19 @@ TEST(AboutBox, ShowsProductAndVersionWithItsHiddenControls) {
     EXPECT_TRUE(texts.contains(QStringLiteral("TQ50R")));
     EXPECT_TRUE(texts.contains(QStringLiteral("Version:")));
     EXPECT_EQ(box.verLb()->pos(), QPoint(171, 32));
+    // The fixed positions leave room for each text: no label runs into another or off the box.
+    const QList<QLabel*> labels = box.findChildren<QLabel*>();
+    for (const QLabel* a : labels) {
+        if (!a->isVisible())
+            continue;
+        EXPECT_LE(a->geometry().right(), a->parentWidget()->width()) << a->text().toStdString();
+        for (const QLabel* b : labels) {
+            if (a != b && b->isVisible()) {
+                EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                    << a->text().toStdString() << " / " << b->text().toStdString();
+            }
+        }
+    }
 
     EXPECT_FALSE(box.UnlURLLabel1()->isVisible());
     EXPECT_EQ(box.UnlURLLabel1()->geometry(), QRect(110, 100, 108, 13));
