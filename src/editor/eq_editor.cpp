@@ -468,6 +468,11 @@ void EqEditor::setEditControlsEnabled(bool enabled) {
         b.trackBar->setEnabled(enabled);
     }
     plot_->setEnabled(enabled);
+    if (!enabled) {
+        // A disabled graph never sees the release of a drag in progress; without this the next
+        // plain mouse move over the graph, once enabled again, would still drag the band.
+        selectedBand_ = -1;
+    }
 }
 
 void EqEditor::setBandControlsEnabled(int n, bool enabled) {

@@ -55,4 +55,23 @@ void ImageButton::enterEvent(QEnterEvent*) {
     emit mouseMoved();
 }
 
+void ImageButton::dropPress() {
+    if (pressed_) {
+        pressed_ = false;
+        emit mouseUp(Qt::LeftButton);
+    }
+}
+
+void ImageButton::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+        dropPress();
+    }
+    QWidget::changeEvent(event);
+}
+
+void ImageButton::hideEvent(QHideEvent* event) {
+    dropPress();
+    QWidget::hideEvent(event);
+}
+
 } // namespace tq50r::editor

@@ -1,6 +1,8 @@
 // A picture that acts as a button: the editor's type, on/off, trim and bypass images. It shows one
 // picture of a skin list, reports press, release, click (release over the image after a press
-// on it) and pointer movement, and draws itself dimmed while disabled.
+// on it) and pointer movement, and draws itself dimmed while disabled. A press that is cut off by
+// disabling or hiding the picture reports its release (without a click), so that a held button's
+// repetition always ends.
 #pragma once
 
 #include <QPixmap>
@@ -29,8 +31,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    // Ends a left-button press that can no longer see its release (disabled or hidden).
+    void dropPress();
+
     QPixmap picture_;
     int pictureIndex_ = -1;
     bool pressed_ = false;

@@ -388,6 +388,31 @@ TEST_F(EqEditorTest, BypassedSettingDisablesEditingButOnBandsComeBack) {
     EXPECT_FALSE(editor->trackBar(2)->isEnabled());
 }
 
+// A bypass report can disable the editing controls while one of them is held: the disabled control
+// never sees its release, so the hold must end there and then.
+TEST_F(EqEditorTest, DisablingEditingEndsATrimHoldAndAMarkerDrag) {
+    ImageButton* dec = editor->trimDecImg();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, 4), dec->mapToGlobal(QPointF(4, 4)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dec, &press);
+    ASSERT_TRUE(editor->inputDecTimer()->isActive());
+    const QPoint p = markerPoint(2);
+    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    ASSERT_EQ(editor->selectedBand(), 1);
+
+    editor->setEditControlsEnabled(false);
+    EXPECT_FALSE(editor->inputDecTimer()->isActive());
+    EXPECT_EQ(dec->pictureIndex(), TrimDecReleased);
+    EXPECT_EQ(editor->selectedBand(), -1);
+
+    editor->setEditControlsEnabled(true);
+    const eq::EqBand before = setting.band(2);
+    editor->FFTDrawMouseMove(p.x() + 200, p.y() - 40); // a plain move: no drag
+    EXPECT_EQ(setting.band(2).freqIndex, before.freqIndex);
+    EXPECT_EQ(setting.band(2).gainIndex, before.gainIndex);
+    EXPECT_EQ(setting.trimDb, -1);
+}
+
 TEST_F(EqEditorTest, SettlePauseDropsEditsWithoutBlocking) {
     const auto started = std::chrono::steady_clock::now();
     editor->applySetting(protocol::ResetBlock);
