@@ -151,6 +151,12 @@ TEST(SimOptionsParse, RejectsWhatItCannotUse) {
     }
     // The same addresses pass once a namespace is claimed (checked again at start).
     EXPECT_EQ(parseOptions({"--address", "10.1.0.2", "--namespace-ok"}).error, "");
+    // "auto" searches from the first device address whatever came before it.
+    const ParsedOptions automatic =
+        parseOptions({"--address", "127.255.255.2", "--address", "auto"});
+    ASSERT_EQ(automatic.error, "");
+    EXPECT_TRUE(automatic.options.autoAddress);
+    EXPECT_EQ(addressText(automatic.options.baseAddress), "127.0.0.2");
 }
 
 TEST(SimOptionsParse, DiscoveryLists) {
@@ -287,6 +293,35 @@ TEST(AnswerShaping, GarbageRunsAreShortAndNeverHoldAHeaderStart) {
     }
 }
 
+TEST(AnswerShaping, ChunkTimesCountEachDelayFromItsRequestAndKeepTheOrder) {
+    const SendClock::time_point t0{};
+    const auto at = [&](int ms) { return t0 + std::chrono::milliseconds{ms}; };
+    const struct {
+        const char* what;
+        std::vector<int> delaysMs; // of the answer's chunks
+        int nowMs;
+        int notBeforeMs;
+        std::vector<int> expectedMs;
+    } cases[] = {
+        {"nothing waiting: at once", {0}, 100, 0, {100}},
+        {"delay from this request, not from the answer before", {400}, 10, 400, {410}},
+        {"pieces follow one another", {400, SplitGapMs, SplitGapMs}, 0, 0, {400, 410, 420}},
+        {"behind an answer still on its way", {0, SplitGapMs}, 100, 300, {300, 310}},
+        {"a shorter delay does not overtake", {50}, 100, 500, {500}},
+    };
+    for (const auto& c : cases) {
+        std::vector<Chunk> chunks;
+        for (const int delayMs : c.delaysMs) {
+            chunks.push_back(Chunk{delayMs, Bytes{0x00}});
+        }
+        std::vector<SendClock::time_point> expected;
+        for (const int ms : c.expectedMs) {
+            expected.push_back(at(ms));
+        }
+        EXPECT_EQ(chunkTimes(chunks, at(c.nowMs), at(c.notBeforeMs)), expected) << c.what;
+    }
+}
+
 // ---- event loop ----------------------------------------------------------------
 
 TEST(SimEventLoop, TimersRunInDueOrderAndCancelledOnesNever) {
@@ -299,9 +334,13 @@ TEST(SimEventLoop, TimersRunInDueOrderAndCancelledOnesNever) {
         order.push_back(3);
         loop.stop();
     });
+    // Two timers for the same moment run in the order they were set.
+    const auto same = EventLoop::Clock::now() + std::chrono::milliseconds{25};
+    loop.at(same, [&] { order.push_back(4); });
+    loop.at(same, [&] { order.push_back(5); });
     loop.cancel(cancelled);
     loop.run(EventLoop::Clock::now() + std::chrono::seconds{5});
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 4, 5, 3}));
     EXPECT_EQ(loop.pendingTimers(), 0U);
 }
 

@@ -21,8 +21,12 @@ void EventLoop::unwatch(int fd) {
 }
 
 EventLoop::TimerId EventLoop::after(std::chrono::milliseconds delay, TimerHandler handler) {
+    return at(Clock::now() + delay, std::move(handler));
+}
+
+EventLoop::TimerId EventLoop::at(Clock::time_point due, TimerHandler handler) {
     const TimerId id = nextTimer_++;
-    timers_.emplace(id, Timer{Clock::now() + delay, std::move(handler)});
+    timers_.emplace(id, Timer{due, std::move(handler)});
     return id;
 }
 

@@ -24,9 +24,10 @@ public:
     void unwatch(int fd);
     bool watching(int fd) const { return fds_.contains(fd); }
 
-    // Runs handler once, delayMs from now. Timers due at the same time run in
-    // the order they were set.
+    // Runs handler once, delay from now (or at `due`). Timers due at the same
+    // time run in the order they were set.
     TimerId after(std::chrono::milliseconds delay, TimerHandler handler);
+    TimerId at(Clock::time_point due, TimerHandler handler);
     void cancel(TimerId id);
     std::size_t pendingTimers() const { return timers_.size(); }
 

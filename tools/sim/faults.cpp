@@ -1,5 +1,7 @@
 #include "faults.h"
 
+#include <algorithm>
+
 namespace tq50r::sim {
 
 namespace {
@@ -55,6 +57,21 @@ std::vector<Chunk> shapeAnswer(std::span<const Bytes> frames, const FaultSetting
         }
     }
     return chunks;
+}
+
+std::vector<SendClock::time_point> chunkTimes(std::span<const Chunk> chunks,
+                                              SendClock::time_point now,
+                                              SendClock::time_point notBefore) {
+    std::vector<SendClock::time_point> times;
+    times.reserve(chunks.size());
+    auto previous = now;
+    for (const Chunk& chunk : chunks) {
+        const auto at = std::max(previous + std::chrono::milliseconds{chunk.delayMs}, notBefore);
+        times.push_back(at);
+        previous = at;
+        notBefore = at;
+    }
+    return times;
 }
 
 } // namespace tq50r::sim

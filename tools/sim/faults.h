@@ -2,6 +2,7 @@
 // of an answer on their way out.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <random>
 #include <span>
@@ -25,8 +26,8 @@ struct FaultSettings {
 inline constexpr std::uint8_t GarbageExcludedByte = 0x01;
 inline constexpr int MaxGarbageBytes = 8;
 // Pieces of a split frame leave this far apart so that they arrive in
-// separate reads.
-inline constexpr int SplitGapMs = 4;
+// separate reads, even at a receiver whose event loop is busy.
+inline constexpr int SplitGapMs = 10;
 
 struct Chunk {
     int delayMs = 0; // after the previous chunk (the first: after the request)
@@ -37,5 +38,16 @@ struct Chunk {
 // order they are the frames, each preceded by its garbage run if any.
 std::vector<Chunk> shapeAnswer(std::span<const Bytes> frames, const FaultSettings& faults,
                                std::mt19937& rng);
+
+using SendClock = std::chrono::steady_clock;
+
+// When each chunk of an answer that is ready at `now` leaves. The first
+// chunk's delay counts from `now`, so every answer leaves its delay after its
+// own request however many answers are waiting; each later chunk follows the
+// one before it. No chunk leaves before `notBefore` (when the last chunk
+// already on its way leaves), so answers never overtake one another.
+std::vector<SendClock::time_point> chunkTimes(std::span<const Chunk> chunks,
+                                              SendClock::time_point now,
+                                              SendClock::time_point notBefore);
 
 } // namespace tq50r::sim

@@ -21,6 +21,8 @@ constexpr int MaxReading = 65535;
 constexpr int MaxBurnCount = 255;
 constexpr int MaxPort = 65535;
 constexpr int MaxRuntimeS = 7 * 24 * 3600;
+constexpr const char* DefaultBaseAddress = "127.0.0.2";
+constexpr const char* DefaultAppAddress = "127.0.0.1";
 
 template <typename Int> bool parseInt(const std::string& text, Int& out, Int lo, Int hi) {
     Int value{};
@@ -105,8 +107,8 @@ std::optional<unsigned> parseDiscoveryList(const std::string& text) {
 ParsedOptions parseOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     SimOptions& o = parsed.options;
-    ::inet_pton(AF_INET, "127.0.0.2", &o.baseAddress);
-    ::inet_pton(AF_INET, "127.0.0.1", &o.appAddress);
+    ::inet_pton(AF_INET, DefaultBaseAddress, &o.baseAddress);
+    ::inet_pton(AF_INET, DefaultAppAddress, &o.appAddress);
 
     using Setter = std::function<bool(const std::string&)>;
     const std::map<std::string, Setter> valued = {
@@ -122,7 +124,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
         {"--address",
          [&](const std::string& v) {
              o.autoAddress = v == "auto";
-             return o.autoAddress || parseAddress(v, o.baseAddress);
+             if (o.autoAddress) {
+                 // The search always starts from the first device address.
+                 return parseAddress(DefaultBaseAddress, o.baseAddress);
+             }
+             return parseAddress(v, o.baseAddress);
          }},
         {"--tcp-port", [&](const std::string& v) { return parsePort(v, o.tcpPort); }},
         {"--app-address", [&](const std::string& v) { return parseAddress(v, o.appAddress); }},

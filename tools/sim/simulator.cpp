@@ -14,6 +14,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -137,7 +138,8 @@ struct Simulator::Device {
     std::uint64_t connection = 0; // changes whenever the peer changes
     int framesOnConnection = 0;
     Bytes pendingOut;
-    std::chrono::steady_clock::time_point lastScheduled{};
+    SendClock::time_point lastScheduled{}; // when the last chunk scheduled leaves
+    int queuedChunks = 0;                  // chunks waiting in timers
 
     // network
     in_addr address{};
@@ -189,6 +191,11 @@ Simulator::~Simulator() {
 }
 
 bool Simulator::start() {
+    // Without a standard input (started with it closed) the descriptor number
+    // would go to the first pipe or socket opened below.
+    if (options_.readStdin && ::fcntl(STDIN_FILENO, F_GETFD) < 0) {
+        options_.readStdin = false;
+    }
     if (options_.namespaceOk && !inPrivateNetworkNamespace()) {
         err_ << "tq50r-sim: --namespace-ok is allowed only inside a network namespace of its own\n";
         return false;
@@ -254,7 +261,11 @@ bool Simulator::start() {
         return false;
     }
     if (options_.readStdin) {
-        setNonBlocking(STDIN_FILENO);
+        // Standard input stays blocking (its mode is shared with whoever
+        // started the simulator) and is read only when poll() finds input. A
+        // simulator running in the background gets an error instead of being
+        // stopped when it reads the terminal, and then gives up its input.
+        std::signal(SIGTTIN, SIG_IGN);
         loop_.watch(STDIN_FILENO, POLLIN, [this](short) { readStdin(); });
     }
     if (options_.drift) {
@@ -347,6 +358,10 @@ bool Simulator::startNetworkDevices() {
 std::string Simulator::startNetwork(Device& d) {
     d.address = offsetAddress(options_.baseAddress, static_cast<std::uint32_t>(d.number - 1));
     d.tcpPort = options_.tcpPort;
+    if (!options_.namespaceOk && !isLoopback(d.address)) {
+        return "device " + std::to_string(d.number) + ": " + addressText(d.address) +
+               " lies outside 127.0.0.0/8";
+    }
     if (!openListener(d)) {
         return "device " + std::to_string(d.number) + ": cannot listen on " +
                addressText(d.address) + ":" + std::to_string(d.tcpPort) + ": " +
@@ -557,6 +572,14 @@ void Simulator::readSerial(Device& d) {
     std::array<std::uint8_t, ReadBufferSize> buffer{};
     const ssize_t n = ::read(d.masterFd, buffer.data(), buffer.size());
     if (n > 0) {
+        // A program that opens the port may claim it exclusively. A USB port
+        // drops that claim when the program closes it, but the descriptor held
+        // here keeps the pseudo-terminal alive and with it the claim, so that
+        // program could not open the port a second time. Its bytes show it has
+        // the port open now; the claim is released for its next opening.
+        if (d.slaveFd >= 0) {
+            ::ioctl(d.slaveFd, TIOCNXCL);
+        }
         handleBytes(d, std::span(buffer.data(), static_cast<std::size_t>(n)));
         return;
     }
@@ -599,21 +622,23 @@ void Simulator::handleBytes(Device& d, std::span<const std::uint8_t> bytes) {
 }
 
 void Simulator::sendAnswer(Device& d, const std::vector<Bytes>& frames) {
-    using namespace std::chrono;
     const auto chunks = shapeAnswer(frames, d.faults, rng_);
-    const auto now = steady_clock::now();
+    const auto now = SendClock::now();
+    const auto times = chunkTimes(chunks, now, d.lastScheduled);
     const std::uint64_t connection = d.connection;
-    for (const Chunk& chunk : chunks) {
-        // Chunks keep their order: each leaves after the one before it.
-        auto at = std::max(now, d.lastScheduled) + milliseconds{chunk.delayMs};
-        d.lastScheduled = at;
-        if (at <= now) {
-            writeOut(d, connection, chunk.bytes);
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        d.lastScheduled = times[i];
+        // A chunk that is due leaves at once only when nothing of this device
+        // still waits in a timer; otherwise it queues behind, in order.
+        if (times[i] <= now && d.queuedChunks == 0) {
+            writeOut(d, connection, chunks[i].bytes);
             continue;
         }
-        const auto delay = ceil<milliseconds>(at - now);
-        loop_.after(
-            delay, [this, &d, connection, bytes = chunk.bytes] { writeOut(d, connection, bytes); });
+        ++d.queuedChunks;
+        loop_.at(times[i], [this, &d, connection, bytes = chunks[i].bytes] {
+            --d.queuedChunks;
+            writeOut(d, connection, bytes);
+        });
     }
 }
 
