@@ -18,7 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 // A simulator left behind by a crashed test ends by itself.
-constexpr const char* RuntimeLimitS = "30";
+constexpr const char* RuntimeLimitS = "60";
 constexpr std::size_t ReadChunk = 1024;
 
 int remainingMs(Clock::time_point deadline) {

@@ -17,7 +17,9 @@ namespace tq50r::sim::testing {
 using Bytes = std::vector<std::uint8_t>;
 using Ms = std::chrono::milliseconds;
 
-inline constexpr Ms DefaultWait{3000};
+// Generous: a loaded machine may be slow to answer, and a wait for something
+// that comes costs only the time it takes.
+inline constexpr Ms DefaultWait{10000};
 
 struct DeviceLine {
     int number = 0;
