@@ -260,7 +260,10 @@ void EqEditor::buildPanel4(QWidget* panel4) {
         }
     });
 
-    const QFont hover = pixelFont(HoverFontPx);
+    // The first two hover fields sit only 66 and 42 pixels apart: a narrow cut keeps "Device:"
+    // clear of the value beside it.
+    QFont hover = pixelFont(HoverFontPx);
+    hover.setStretch(QFont::SemiCondensed);
     label1_ = makeLabel(panel4, QStringLiteral("Label1"), QString(), layout::Label1, hover,
                         theme::CaptionRgb);
     label2_ = makeLabel(panel4, QStringLiteral("Label2"), QString(), layout::Label2, hover,
@@ -476,6 +479,9 @@ void EqEditor::setEditControlsEnabled(bool enabled) {
 }
 
 void EqEditor::setBandControlsEnabled(int n, bool enabled) {
+    if (n < 1 || n > eq::BandCount) {
+        return;
+    }
     const BandControls& b = band(n);
     b.type->setEnabled(enabled);
     b.freqEdit->setEnabled(enabled);
