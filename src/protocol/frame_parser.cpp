@@ -50,11 +50,16 @@ void FrameParser::feed(std::uint8_t byte, FrameSource source) {
         // The command byte is always stored, so the shortest frame is six bytes.
         // The length byte is at most 255, far below the buffer size.
         if (count_ >= static_cast<int>(frame_[LengthOffset])) {
-            const FrameBytes complete = frame();
+            // The parser starts over after the frame even when the dispatch
+            // throws; otherwise every later byte would complete a frame of its
+            // own and the count would run past the buffer.
+            struct StartOver {
+                FrameParser& parser;
+                ~StartOver() { parser.reset(); }
+            } startOver{*this};
             if (dispatch_) {
-                dispatch_(complete, source);
+                dispatch_(frame(), source);
             }
-            reset();
         }
         return;
     }

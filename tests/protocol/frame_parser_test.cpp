@@ -1,6 +1,8 @@
 #include "protocol/frame_parser.h"
 
 #include <gtest/gtest.h>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace tq50r::protocol {
@@ -157,6 +159,21 @@ TEST_F(FrameParserTest, DispatchMayResetTheParser) {
     twice.insert(twice.end(), ConnectRequest.begin(), ConnectRequest.end());
     feed(twice);
     EXPECT_EQ(seen.size(), 2u);
+
+    // A dispatch that throws still ends the frame: the next one is assembled whole.
+    seen.clear();
+    bool fail = true;
+    parser.setDispatch([&](FrameBytes frame, FrameSource source) {
+        seen.push_back({Bytes(frame.begin(), frame.end()), source});
+        if (std::exchange(fail, false)) {
+            throw std::runtime_error("handler failed");
+        }
+    });
+    EXPECT_THROW(feed(ConnectRequest), std::runtime_error);
+    EXPECT_EQ(parser.state(), ParserState::AwaitStart);
+    feed(ConnectRequest);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].frame, ConnectRequest);
 
     FrameParser silent; // no dispatch set: frames are consumed quietly
     silent.feed(ConnectRequest, SerialPort);
