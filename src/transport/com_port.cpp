@@ -4,6 +4,7 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -55,6 +56,14 @@ constexpr const char* kDevDir = "/dev/";
 constexpr int kUnreadBackoffMs = 10;
 // Longest write wait when both write timeouts are 0 (the driver would wait without limit).
 constexpr std::int64_t kUnboundedWriteCapMs = 60000;
+// Longest total timeout honoured: larger settings (up to 2^32 ms per byte) would overflow the
+// clock's deadline arithmetic.
+constexpr std::int64_t kLongestTimeoutMs = 24LL * 60 * 60 * 1000;
+
+std::int64_t totalTimeoutMs(std::uint32_t multiplierMs, int count, std::uint32_t constantMs) {
+    const std::int64_t total = static_cast<std::int64_t>(multiplierMs) * count + constantMs;
+    return std::min(total, kLongestTimeoutMs);
+}
 // Step of the wait for the transmit queue to drain.
 constexpr auto kDrainPollStep = std::chrono::milliseconds(1);
 
@@ -682,8 +691,8 @@ int TComPort::Write(const void* buffer, int count) {
         return 0;
     }
     using Clock = std::chrono::steady_clock;
-    std::int64_t limitMs = static_cast<std::int64_t>(timeouts_.WriteTotalMultiplier()) * count +
-                           timeouts_.WriteTotalConstant();
+    std::int64_t limitMs =
+        totalTimeoutMs(timeouts_.WriteTotalMultiplier(), count, timeouts_.WriteTotalConstant());
     if (limitMs == 0) {
         limitMs = kUnboundedWriteCapMs;
     }
@@ -741,9 +750,8 @@ int TComPort::Read(void* buffer, int count) {
                               timeouts_.ReadTotalConstant() == 0;
     using Clock = std::chrono::steady_clock;
     const auto deadline =
-        Clock::now() + std::chrono::milliseconds(
-                           static_cast<std::int64_t>(timeouts_.ReadTotalMultiplier()) * count +
-                           timeouts_.ReadTotalConstant());
+        Clock::now() + std::chrono::milliseconds(totalTimeoutMs(
+                           timeouts_.ReadTotalMultiplier(), count, timeouts_.ReadTotalConstant()));
     int got = 0;
     while (got < count) {
         const ssize_t n = ::read(fd_, bytes + got, static_cast<size_t>(count - got));
