@@ -167,7 +167,6 @@ void QImageCanvas::flushPolyline() {
         polyline_.clear();
         return;
     }
-    QPainter& p = painter();
     const TPen current = Pen;
     Pen = polylinePen_;
     const int width = Pen.Width;
@@ -175,16 +174,20 @@ void QImageCanvas::flushPolyline() {
         Pen.Mode == TPenMode::Copy) {
         // A thick opaque pen is rasterised here, segment by segment: the pixels a stroked
         // outline of that width covers, at a fraction of the cost of stroking. The painter
-        // draws straight into the image, so the order with its own steps is kept.
+        // draws straight into the image, so the order with its own steps is kept; the image is
+        // never shared while a painter is on it (a painter detaches it when it begins, and
+        // Image() ends the painter before handing the image out).
         const QRgb color = toQColor(Pen.Color).rgb();
         const double radius = width / 2.0;
         for (std::size_t i = 1; i < polyline_.size(); ++i) {
             strokeSegment(polyline_[i - 1], polyline_[i], radius, color);
         }
     } else if (polyline_.size() == 2) {
+        QPainter& p = painter();
         applyPen(p);
         p.drawLine(polyline_[0], polyline_[1]);
     } else {
+        QPainter& p = painter();
         applyPen(p);
         p.drawPolyline(polyline_.data(), static_cast<int>(polyline_.size()));
     }
