@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -18,6 +19,97 @@ constexpr int CoordLimitInt = 1 << 20;
 constexpr int MaxThickPenWidth = 4;
 // Pixel (x, y) covers the square from (x, y) to (x + 1, y + 1); its centre decides coverage.
 constexpr double PixelCentre = 0.5;
+// The colour bits of a 32-bit pixel (its top byte is the opaque alpha of the image format).
+constexpr QRgb RgbMask = 0x00FFFFFF;
+
+// Dash patterns of a one-pixel pen, in pixels along the line's longer axis: lit, then the whole
+// period; the pattern runs on through the joints of a polyline.
+struct DashPattern {
+    std::int64_t litPx;
+    std::int64_t periodPx;
+};
+constexpr DashPattern DashedPattern{4, 6};
+constexpr DashPattern DottedPattern{1, 3};
+
+// Products of two coordinate differences of 32-bit ints need more than 64 bits.
+__extension__ typedef __int128 WideInt;
+
+WideInt floorDiv(WideInt num, WideInt den) { // den > 0
+    const WideInt q = num / den;
+    return (num % den != 0 && num < 0) ? q - 1 : q;
+}
+
+WideInt ceilDiv(WideInt num, WideInt den) { // den > 0
+    const WideInt q = num / den;
+    return (num % den != 0 && num > 0) ? q + 1 : q;
+}
+
+// A one-pixel line from (x0, y0) towards (x1, y1): one pixel per step along the longer axis,
+// starting with the start pixel and leaving out the end pixel, so a zero-length line is empty and
+// consecutive lines of a polyline meet without plotting a joint twice. At step i the other
+// coordinate has moved by floor((2 i dn + dm) / (2 dm)) of its dn, where dm is the length along
+// the longer axis: the exact line's position, halves rounded away from the start. Calls
+// plot(x, y, i) for the steps whose pixel lies in the w x h image (skipping the others in
+// constant time, so lines far outside cost nothing) and returns the number of steps, dm.
+template <class Plot>
+std::int64_t thinLine(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, int w,
+                      int h, Plot&& plot) {
+    const std::int64_t dx = x1 - x0;
+    const std::int64_t dy = y1 - y0;
+    const bool xMajor = std::abs(dx) >= std::abs(dy);
+    const std::int64_t m0 = xMajor ? x0 : y0;
+    const std::int64_t n0 = xMajor ? y0 : x0;
+    const std::int64_t dm = std::abs(xMajor ? dx : dy);
+    const std::int64_t dn = std::abs(xMajor ? dy : dx);
+    const std::int64_t sm = (xMajor ? dx : dy) < 0 ? -1 : 1;
+    const std::int64_t sn = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    const std::int64_t mLast = (xMajor ? w : h) - 1;
+    const std::int64_t nLast = (xMajor ? h : w) - 1;
+    if (dm == 0) {
+        return 0;
+    }
+    // Steps whose coordinate along the longer axis lies in the image.
+    std::int64_t iFirst = std::max<std::int64_t>(0, sm > 0 ? -m0 : m0 - mLast);
+    std::int64_t iLast = std::min(dm - 1, sm > 0 ? mLast - m0 : m0);
+    // Minor offsets k (0 .. dn) whose coordinate lies in the image; k never falls as i grows.
+    const std::int64_t kLo = std::max<std::int64_t>(0, sn > 0 ? -n0 : n0 - nLast);
+    const std::int64_t kHi = std::min(dn, sn > 0 ? nLast - n0 : n0);
+    if (kLo > kHi || iFirst > iLast) {
+        return dm;
+    }
+    const WideInt twoDm = WideInt{2} * dm;
+    const WideInt twoDn = WideInt{2} * dn;
+    if (dn > 0) {
+        // k(i) >= kLo  <=>  2 i dn >= 2 dm kLo - dm;  k(i) <= kHi  <=>  2 i dn < 2 dm (kHi + 1) -
+        // dm.
+        iFirst = std::max(iFirst, static_cast<std::int64_t>(ceilDiv(twoDm * kLo - dm, twoDn)));
+        iLast =
+            std::min(iLast, static_cast<std::int64_t>(floorDiv(twoDm * (kHi + 1) - dm - 1, twoDn)));
+    }
+    if (iFirst > iLast) {
+        return dm;
+    }
+    const WideInt start = twoDn * iFirst + dm;
+    auto k = static_cast<std::int64_t>(start / twoDm);
+    auto rest = static_cast<std::int64_t>(start % twoDm); // below 2 dm, so 64 bits hold it
+    const auto twoDm64 = static_cast<std::int64_t>(twoDm);
+    const auto twoDn64 = static_cast<std::int64_t>(twoDn);
+    for (std::int64_t i = iFirst; i <= iLast; ++i) {
+        const auto m = static_cast<int>(m0 + sm * i);
+        const auto n = static_cast<int>(n0 + sn * k);
+        if (xMajor) {
+            plot(m, n, i);
+        } else {
+            plot(n, m, i);
+        }
+        rest += twoDn64;
+        if (rest >= twoDm64) { // dn <= dm: at most one step across per step along
+            rest -= twoDm64;
+            ++k;
+        }
+    }
+    return dm;
+}
 
 int clampCoord(int v) {
     return std::clamp(v, -CoordLimitInt, CoordLimitInt);
@@ -162,6 +254,35 @@ void QImageCanvas::strokeSegment(QPoint a, QPoint b, double radius, QRgb color) 
     }
 }
 
+// The one-pixel pen's pixels, written straight into the image: the pen's colour (copy), its
+// colour bits flipped into the pixel (xor), or the pixel's colour inverted (not).
+void QImageCanvas::thinPolyline() {
+    if (Pen.Style == TPenStyle::Clear || image_.format() != QImage::Format_RGB32) {
+        return;
+    }
+    const QRgb color = toQColor(Pen.Color).rgb();
+    const QRgb flip = Pen.Mode == TPenMode::Xor ? (color & RgbMask) : RgbMask;
+    const bool copy = Pen.Mode == TPenMode::Copy;
+    const DashPattern* dash = Pen.Style == TPenStyle::Dash  ? &DashedPattern
+                              : Pen.Style == TPenStyle::Dot ? &DottedPattern
+                                                            : nullptr;
+    uchar* const bits = image_.bits();
+    const qsizetype bytesPerLine = image_.bytesPerLine();
+    std::int64_t phase = 0; // steps drawn before the current segment
+    const auto plot = [&](int x, int y, std::int64_t step) {
+        if (dash != nullptr && (phase + step) % dash->periodPx >= dash->litPx) {
+            return;
+        }
+        QRgb& px = reinterpret_cast<QRgb*>(bits + y * bytesPerLine)[x];
+        px = copy ? color : (px ^ flip);
+    };
+    for (std::size_t i = 1; i < polyline_.size(); ++i) {
+        const QPoint a = polyline_[i - 1];
+        const QPoint b = polyline_[i];
+        phase += thinLine(a.x(), a.y(), b.x(), b.y(), image_.width(), image_.height(), plot);
+    }
+}
+
 void QImageCanvas::flushPolyline() {
     if (polyline_.size() < 2) {
         polyline_.clear();
@@ -170,8 +291,12 @@ void QImageCanvas::flushPolyline() {
     const TPen current = Pen;
     Pen = polylinePen_;
     const int width = Pen.Width;
-    if (width > 1 && width <= MaxThickPenWidth && Pen.Style == TPenStyle::Solid &&
-        Pen.Mode == TPenMode::Copy) {
+    if (width <= 1) {
+        // Written straight into the image like the thick pens below (see there why that keeps
+        // the order with the painter's steps).
+        thinPolyline();
+    } else if (width <= MaxThickPenWidth && Pen.Style == TPenStyle::Solid &&
+               Pen.Mode == TPenMode::Copy) {
         // A thick opaque pen is rasterised here, segment by segment: the pixels a stroked
         // outline of that width covers, at a fraction of the cost of stroking. The painter
         // draws straight into the image, so the order with its own steps is kept; the image is
@@ -281,7 +406,8 @@ void QImageCanvas::LineTo(int x, int y) {
     }
     const auto near = [](int v) { return v > -CoordLimitInt && v < CoordLimitInt; };
     const bool inRange = near(from.X) && near(from.Y) && near(x) && near(y);
-    if (inRange) {
+    // A one-pixel pen is rasterised exactly at any distance; the others are clipped first.
+    if (inRange || Pen.Width <= 1) {
         // Both ends beyond the same edge: nothing of the line can show.
         const int w = image_.width();
         const int h = image_.height();

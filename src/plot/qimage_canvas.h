@@ -1,4 +1,6 @@
-// A plot canvas over a QImage, painted with QPainter without antialiasing (crisp pixels).
+// A plot canvas over a QImage, painted with QPainter without antialiasing (crisp pixels). Lines of
+// pens up to a few pixels wide are rasterised by the canvas itself; a one-pixel line covers its
+// start pixel but not its end pixel, so a line of length n lights n pixels.
 #pragma once
 
 #include "plot/core/canvas.h"
@@ -41,6 +43,7 @@ private:
     void endPaint();
     // Consecutive line-tos with one pen are collected and drawn as one polyline.
     void flushPolyline();
+    void thinPolyline();
     void strokeSegment(QPoint a, QPoint b, double radius, QRgb color);
     void applyPen(QPainter& p);
     void applyBrush(QPainter& p, bool filled);

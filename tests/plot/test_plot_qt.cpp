@@ -6,10 +6,18 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <climits>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <vector>
+
+// Readable points in failure messages.
+void PrintTo(const QPoint& p, std::ostream* os) {
+    *os << "(" << p.x() << ", " << p.y() << ")";
+}
 
 namespace tq50r::plot {
 namespace {
@@ -94,6 +102,166 @@ TEST(QImageCanvasTest, LinesUseThePenAndKeepTheirCourseWhenFarOutside) {
     c.LineTo(INT_MAX, INT_MIN);
     c.Rectangle(TRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX});
     SUCCEED();
+}
+
+// The white pixels of the canvas, row by row.
+std::vector<QPoint> LitPixels(QImageCanvas& c) {
+    std::vector<QPoint> lit;
+    for (int y = 0; y < c.Height(); ++y) {
+        for (int x = 0; x < c.Width(); ++x) {
+            if (PixelAt(c, x, y) == ColorWhite) {
+                lit.emplace_back(x, y);
+            }
+        }
+    }
+    return lit;
+}
+
+std::vector<QPoint> Sorted(std::vector<QPoint> pts) {
+    std::sort(pts.begin(), pts.end(),
+              [](QPoint a, QPoint b) { return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x(); });
+    return pts;
+}
+
+void DrawPolyline(Canvas& c, const std::vector<QPoint>& pts) {
+    c.MoveTo(pts[0].x(), pts[0].y());
+    for (std::size_t i = 1; i < pts.size(); ++i) {
+        c.LineTo(pts[i].x(), pts[i].y());
+    }
+}
+
+// A one-pixel line lights its start pixel but not its end pixel: a line of length n along its
+// longer axis lights n pixels, each on the pixel nearest the exact line.
+TEST(QImageCanvasTest, OnePixelLinesLeaveOutTheirEndPixel) {
+    struct Case {
+        const char* name;
+        std::vector<QPoint> polyline;
+        std::vector<QPoint> lit;
+    };
+    const std::vector<Case> cases = {
+        {"rightwards", {{0, 2}, {6, 2}}, {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}}},
+        {"leftwards", {{7, 3}, {4, 3}}, {{7, 3}, {6, 3}, {5, 3}}},
+        {"downwards", {{4, 1}, {4, 5}}, {{4, 1}, {4, 2}, {4, 3}, {4, 4}}},
+        {"upwards", {{5, 9}, {5, 6}}, {{5, 9}, {5, 8}, {5, 7}}},
+        {"diagonal", {{0, 0}, {4, 4}}, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
+        {"anti-diagonal", {{6, 0}, {2, 4}}, {{6, 0}, {5, 1}, {4, 2}, {3, 3}}},
+        {"zero length", {{3, 3}, {3, 3}}, {}},
+        {"single step", {{3, 3}, {4, 3}}, {{3, 3}}},
+        // Each side of a closed square lights its own pixels; with the xor pen below a joint
+        // plotted twice would come out dark.
+        {"closed square",
+         {{1, 1}, {4, 1}, {4, 4}, {1, 4}, {1, 1}},
+         {{1, 1},
+          {2, 1},
+          {3, 1},
+          {4, 1},
+          {1, 2},
+          {4, 2},
+          {1, 3},
+          {4, 3},
+          {1, 4},
+          {2, 4},
+          {3, 4},
+          {4, 4}}},
+        {"zigzag",
+         {{0, 8}, {2, 6}, {4, 8}, {6, 6}},
+         {{0, 8}, {1, 7}, {2, 6}, {3, 7}, {4, 8}, {5, 7}}},
+    };
+    for (const TPenMode mode : {TPenMode::Copy, TPenMode::Xor}) {
+        for (const Case& tc : cases) {
+            auto owner = BlackCanvas(10, 10);
+            QImageCanvas& c = *owner;
+            c.Pen.Color = ColorWhite;
+            c.Pen.Mode = mode;
+            DrawPolyline(c, tc.polyline);
+            EXPECT_EQ(LitPixels(c), Sorted(tc.lit)) << tc.name << " mode " << int(mode);
+        }
+    }
+}
+
+// One shallow line turned into all eight octants: the same pixels, mirrored.
+TEST(QImageCanvasTest, OnePixelLinesAgreeInAllOctants) {
+    // (0, 0) to (6, 2): the exact rows 0, 1/3, 2/3, 1, 4/3, 5/3 rounded.
+    const std::vector<QPoint> base = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 2}};
+    const QPoint end(6, 2);
+    const QPoint centre(7, 7);
+    for (const bool swap : {false, true}) {
+        for (const int sx : {1, -1}) {
+            for (const int sy : {1, -1}) {
+                const auto place = [&](QPoint p) {
+                    const QPoint q = swap ? QPoint(p.y(), p.x()) : p;
+                    return centre + QPoint(sx * q.x(), sy * q.y());
+                };
+                std::vector<QPoint> want;
+                for (const QPoint p : base) {
+                    want.push_back(place(p));
+                }
+                auto owner = BlackCanvas(15, 15);
+                QImageCanvas& c = *owner;
+                c.Pen.Color = ColorWhite;
+                DrawPolyline(c, {centre, place(end)});
+                EXPECT_EQ(LitPixels(c), Sorted(want)) << swap << sx << sy;
+            }
+        }
+    }
+}
+
+// Lines crossing the edges light exactly the pixels the same lines light on a larger canvas,
+// also when they start or end very far away.
+TEST(QImageCanvasTest, OnePixelLinesAreClippedWithoutLeavingTheirCourse) {
+    constexpr int size = 20;
+    constexpr int margin = 40;
+    const std::vector<std::vector<QPoint>> polylines = {
+        {{-15, 3}, {30, 12}}, {{5, -30}, {12, 45}}, {{25, -5}, {-8, 26}},
+        {{-3, -3}, {19, 19}}, {{19, 0}, {19, 25}},  {{-10, 19}, {30, 19}},
+        {{0, 22}, {22, 0}},   {{-7, 10}, {10, -7}}, {{-5, 5}, {5, 15}, {15, 5}, {25, 15}},
+    };
+    for (std::size_t n = 0; n < polylines.size(); ++n) {
+        auto smallOwner = BlackCanvas(size, size);
+        auto largeOwner = BlackCanvas(size + 2 * margin, size + 2 * margin);
+        smallOwner->Pen.Color = ColorWhite;
+        largeOwner->Pen.Color = ColorWhite;
+        DrawPolyline(*smallOwner, polylines[n]);
+        std::vector<QPoint> shifted;
+        for (const QPoint p : polylines[n]) {
+            shifted.push_back(p + QPoint(margin, margin));
+        }
+        DrawPolyline(*largeOwner, shifted);
+        const QImage crop = largeOwner->Image().copy(margin, margin, size, size);
+        EXPECT_EQ(smallOwner->Image(), crop) << "polyline " << n;
+    }
+    auto owner = BlackCanvas(size, size);
+    QImageCanvas& c = *owner;
+    c.Pen.Color = ColorWhite;
+    c.MoveTo(INT_MIN, INT_MIN); // the whole int range: still the exact diagonal
+    c.LineTo(INT_MAX, INT_MAX);
+    std::vector<QPoint> diagonal;
+    for (int i = 0; i < size; ++i) {
+        diagonal.emplace_back(i, i);
+    }
+    EXPECT_EQ(LitPixels(c), diagonal);
+}
+
+TEST(QImageCanvasTest, DashedAndDottedPensRunOnThroughJoints) {
+    const auto row = [](QImageCanvas& c, int y) {
+        std::string s;
+        for (int x = 0; x < c.Width(); ++x) {
+            s += PixelAt(c, x, y) == ColorWhite ? '#' : '.';
+        }
+        return s;
+    };
+    auto owner = BlackCanvas(16, 4);
+    QImageCanvas& c = *owner;
+    c.Pen.Color = ColorWhite;
+    c.Pen.Style = TPenStyle::Dash;
+    DrawPolyline(c, {{0, 0}, {3, 0}, {16, 0}});
+    c.Pen.Style = TPenStyle::Dot;
+    DrawPolyline(c, {{0, 2}, {16, 2}});
+    c.Pen.Style = TPenStyle::Clear;
+    DrawPolyline(c, {{0, 3}, {16, 3}});
+    EXPECT_EQ(row(c, 0), "####..####..####");
+    EXPECT_EQ(row(c, 2), "#..#..#..#..#..#");
+    EXPECT_EQ(row(c, 3), "................");
 }
 
 TEST(QImageCanvasTest, ThickPenCoversTwoPixelsAcrossTheLine) {
@@ -260,6 +428,35 @@ TEST(PlotWidget, MainGraphRender) {
     EXPECT_TRUE(red);
     const QPoint p3 = disc(2);
     EXPECT_NE(PixelAt(img, p3.x() + 6, p3.y() + 2), ColorWhite);
+}
+
+// Ticks without the grid under them: a horizontal tick of length n is n pixels long; a vertical
+// one starts on row H, just below the page, so n + 2 - 1 of its pixels show on a linear X axis.
+TEST(PlotWidget, TicksAreAsLongAsSet) {
+    constexpr int tickPx = 6;
+    TFFTDrawWidget w;
+    configureMainWindowGraph(w);
+    w.SetShowHorzGrid(false);
+    w.SetShowVertGrid(false);
+    w.SetAxisStyle(TAxisStyle::None);
+    w.SetHorzTickLength(tickPx);
+    w.SetVertTickLength(tickPx);
+    w.Paint();
+    const QImage& img = w.ScreenImage();
+    const int left = w.Page(TFFTDraw::PlotPage).Dest.Left;
+    const int bottom = w.Page(TFFTDraw::PlotPage).Dest.Bottom;
+    const int row = Truncate(w.ScreenY(MainGraphYMinDb + 3)); // the lowest grid row
+    int horz = 0;
+    while (PixelAt(img, left + horz, row) == ColorWhite) {
+        ++horz;
+    }
+    EXPECT_EQ(horz, tickPx);
+    const int col = left + Truncate(w.ScreenX(demo::MarkerX(1000)));
+    int vert = 0;
+    while (PixelAt(img, col, bottom - 1 - vert) == ColorWhite) {
+        ++vert;
+    }
+    EXPECT_EQ(vert, tickPx + 1);
 }
 
 TEST(PlotWidget, PaintsOnFirstRenderAndFollowsResize) {
