@@ -4,11 +4,14 @@
 #include "app/main_window.h"
 #include "app/screenshot.h"
 #include "editor/skin.h"
+#include "platform/serial_ports.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
     // Options first, so that --help and mistakes need no display.
@@ -24,6 +27,12 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(parsed.helpText), stdout);
         return 0;
     }
+
+    // Ports named on the command line (simulator pseudo-terminals) join the system's list.
+    std::vector<std::string> extraPorts;
+    for (const QString& port : parsed.options.extraSerialPorts)
+        extraPorts.push_back(port.toStdString());
+    tq50r::platform::registerExtraSerialPorts(extraPorts);
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tq50r"));
