@@ -248,31 +248,33 @@ std::optional<std::uint8_t> readBypassByte(FrameBytes frame) {
     return frame[BypassByteOffset];
 }
 
-std::optional<eq::BlockFields> readParameterBlock(FrameBytes frame) {
-    if (!covers(frame, CommandCode::Setting)) {
-        return std::nullopt;
-    }
-    eq::BlockFields fields;
-    fields.trim = frame[block::TrimOffset];
-    fields.bypass = frame[block::BypassOffset];
-    for (std::size_t i = 0; i < fields.bands.size(); ++i) {
-        fields.bands[i] =
-            getBandBytes(frame.data() + block::FirstBandOffset + i * block::BandRecordSize);
-    }
-    return fields;
-}
+namespace {
 
-eq::BlockFields readParameterBlock(const ParameterBlock& blockBytes) {
-    // A ParameterBlock always covers the layout; only the command byte could differ,
-    // and a block from a file or the reset button is read whatever it says there.
+// Trim, bypass and the five band records of a block whose bytes reach at least offset 46.
+eq::BlockFields blockFieldsAt(const std::uint8_t* blockBytes) {
     eq::BlockFields fields;
     fields.trim = blockBytes[block::TrimOffset];
     fields.bypass = blockBytes[block::BypassOffset];
     for (std::size_t i = 0; i < fields.bands.size(); ++i) {
         fields.bands[i] =
-            getBandBytes(blockBytes.data() + block::FirstBandOffset + i * block::BandRecordSize);
+            getBandBytes(blockBytes + block::FirstBandOffset + i * block::BandRecordSize);
     }
     return fields;
+}
+
+} // namespace
+
+std::optional<eq::BlockFields> readParameterBlock(FrameBytes frame) {
+    if (!covers(frame, CommandCode::Setting)) {
+        return std::nullopt;
+    }
+    return blockFieldsAt(frame.data());
+}
+
+eq::BlockFields readParameterBlock(const ParameterBlock& blockBytes) {
+    // A ParameterBlock always covers the layout; only the command byte could differ,
+    // and a block from a file or the reset button is read whatever it says there.
+    return blockFieldsAt(blockBytes.data());
 }
 
 std::string nameFromField(std::span<const std::uint8_t, NameFieldSize> field) {
