@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <numbers>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace tq50r::eq {
@@ -107,6 +108,8 @@ struct Case {
     int gainDb;
     int freqIndex;
     int qIndex;
+    double f0() const { return FrequencyTable[static_cast<std::size_t>(freqIndex)]; }
+    double q() const { return QTable[static_cast<std::size_t>(qIndex)]; }
 };
 
 std::vector<Case> manySettings() {
@@ -127,8 +130,8 @@ TEST(BandResponse, MatchesDirectComplexEvaluationEverywhere) {
     BandResponse out{};
     double worst = 0.0;
     for (const Case& c : manySettings()) {
-        const double f0 = FrequencyTable[static_cast<std::size_t>(c.freqIndex)];
-        const double q = QTable[static_cast<std::size_t>(c.qIndex)];
+        const double f0 = c.f0();
+        const double q = c.q();
         computeBandResponse(c.kind, c.gainDb, f0, q, out);
         const Coefficients oracle = oracleDesign(c.kind, c.gainDb, f0, q);
         for (int i = 0; i < ResponsePointCount; ++i) {
@@ -147,8 +150,8 @@ TEST(BandResponse, MatchesDirectComplexEvaluationEverywhere) {
 
 TEST(BandResponse, CoefficientsAreTheTabledDesigns) {
     for (const Case& c : manySettings()) {
-        const double f0 = FrequencyTable[static_cast<std::size_t>(c.freqIndex)];
-        const double q = QTable[static_cast<std::size_t>(c.qIndex)];
+        const double f0 = c.f0();
+        const double q = c.q();
         const BiquadCoefficients got = designBiquad(c.kind, c.gainDb, f0, q);
         const Coefficients raw = oracleDesign(c.kind, c.gainDb, f0, q);
         const Real a0 = raw.a0;
@@ -164,8 +167,8 @@ TEST(BandResponse, CoefficientsAreTheTabledDesigns) {
 
 TEST(BandResponse, SingleFrequencyEvaluationMatchesOracle) {
     for (const Case& c : manySettings()) {
-        const double f0 = FrequencyTable[static_cast<std::size_t>(c.freqIndex)];
-        const double q = QTable[static_cast<std::size_t>(c.qIndex)];
+        const double f0 = c.f0();
+        const double q = c.q();
         const Coefficients oracle = oracleDesign(c.kind, c.gainDb, f0, q);
         for (double hz : {5.0, 100.0, 1000.0, f0, 23999.0}) {
             ASSERT_NEAR(bandResponseAt(c.kind, c.gainDb, f0, q, hz),
@@ -181,10 +184,7 @@ TEST(BandResponse, ZeroGainIsFlatForEveryKindFrequencyAndQ) {
         if (c.gainDb != 0) {
             continue;
         }
-        const BandResponse out =
-            computeBandResponse(c.kind, 0.0, FrequencyTable[static_cast<std::size_t>(c.freqIndex)],
-                                QTable[static_cast<std::size_t>(c.qIndex)]);
-        for (double db : out) {
+        for (double db : computeBandResponse(c.kind, 0.0, c.f0(), c.q())) {
             ASSERT_NEAR(db, 0.0, 1e-12);
         }
     }
@@ -195,8 +195,8 @@ TEST(BandResponse, CutIsTheExactMirrorOfTheBoost) {
         if (c.gainDb <= 0) {
             continue;
         }
-        const double f0 = FrequencyTable[static_cast<std::size_t>(c.freqIndex)];
-        const double q = QTable[static_cast<std::size_t>(c.qIndex)];
+        const double f0 = c.f0();
+        const double q = c.q();
         const BandResponse boost = computeBandResponse(c.kind, c.gainDb, f0, q);
         const BandResponse cut = computeBandResponse(c.kind, -c.gainDb, f0, q);
         for (std::size_t i = 0; i < boost.size(); ++i) {
@@ -277,18 +277,14 @@ TEST(EqResponse, BandFollowsTypeTablesAndFaderGain) {
     band.type = 5; // counter past 2: LowShelf
     band.freqIndex = 100;
     band.qIndex = 35;
-    band.gainIndex = 12; // fader -6: +6 dB
-    BandResponse out{};
-    computeBandResponse(band, false, out);
-    EXPECT_EQ(out, computeBandResponse(FilterKind::LowShelf, 6.0, 198.4, 3.0));
-
-    band.gainIndex = 13; // half dB: the fader shows +5
-    computeBandResponse(band, false, out);
-    EXPECT_EQ(out, computeBandResponse(FilterKind::LowShelf, 5.0, 198.4, 3.0));
-
-    band.gainIndex = 200; // beyond the fader: its limit, -12 dB
-    computeBandResponse(band, false, out);
-    EXPECT_EQ(out, computeBandResponse(FilterKind::LowShelf, -12.0, 198.4, 3.0));
+    // 12: fader -6, +6 dB; 13: half dB, the fader shows +5; 200: beyond the fader, its limit.
+    const std::pair<int, double> gains[] = {{12, 6.0}, {13, 5.0}, {200, -12.0}};
+    for (const auto& [gainIndex, gainDb] : gains) {
+        band.gainIndex = gainIndex;
+        BandResponse out{};
+        computeBandResponse(band, false, out);
+        EXPECT_EQ(out, computeBandResponse(FilterKind::LowShelf, gainDb, 198.4, 3.0)) << gainIndex;
+    }
 }
 
 TEST(EqResponse, HalfDbGainAndShownOffBandsAreFlat) {
