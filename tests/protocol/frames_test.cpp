@@ -1,6 +1,7 @@
 #include "protocol/frames.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 #include <vector>
 
 namespace tq50r::protocol {
@@ -14,13 +15,9 @@ template <std::size_t N> Bytes bytesOf(const std::array<std::uint8_t, N>& a) {
 
 // A received frame of `size` bytes with a proper header, length and command; payload zero.
 Bytes receivedFrame(CommandCode code, std::size_t size) {
-    Bytes f(size, 0);
-    f[0] = 0x01;
-    f[1] = 0x20;
-    f[2] = 0x03;
-    f[3] = 0x40;
-    f[4] = static_cast<std::uint8_t>(size);
-    f[5] = static_cast<std::uint8_t>(code);
+    Bytes f = {
+        0x01, 0x20, 0x03, 0x40, static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(code)};
+    f.resize(size, 0);
     return f;
 }
 
@@ -230,46 +227,26 @@ TEST(FrameReaders, ConnectReplyNameRule) {
 // A frame whose length byte is shorter than its command's layout must read as
 // absent, never as whatever lies beyond its end.
 TEST(FrameReaders, ShortFramesReadAsAbsent) {
-    const CommandCode codes[] = {
-        CommandCode::Trim,    CommandCode::Band,      CommandCode::Bypass,    CommandCode::Setting,
-        CommandCode::Connect, CommandCode::MacReport, CommandCode::ReadState, CommandCode::Burning};
-    for (CommandCode code : codes) {
+    // Whether the command's reader finds its fields in a frame.
+    using Reads = bool (*)(FrameBytes);
+    const std::pair<CommandCode, Reads> readers[] = {
+        {CommandCode::Trim, [](FrameBytes f) { return readTrimByte(f).has_value(); }},
+        {CommandCode::Band, [](FrameBytes f) { return readBandReport(f).has_value(); }},
+        {CommandCode::Bypass, [](FrameBytes f) { return readBypassByte(f).has_value(); }},
+        {CommandCode::Setting, [](FrameBytes f) { return readParameterBlock(f).has_value(); }},
+        {CommandCode::Connect, [](FrameBytes f) { return readConnectReply(f).has_value(); }},
+        {CommandCode::MacReport, [](FrameBytes f) { return readMacReport(f).has_value(); }},
+        {CommandCode::ReadState, [](FrameBytes f) { return readDeviceState(f).has_value(); }},
+        {CommandCode::Burning, [](FrameBytes f) { return readBurningReport(f).has_value(); }},
+    };
+    for (const auto& [code, reads] : readers) {
         const std::size_t need = layoutSize(static_cast<std::uint8_t>(code));
         ASSERT_GT(need, MinFrameSize);
         for (std::size_t size : {MinFrameSize, need - 1, need}) {
             const Bytes frame = receivedFrame(code, size);
             const bool expected = size >= need;
             EXPECT_EQ(frameCoversLayout(static_cast<std::uint8_t>(code), size), expected);
-            bool got = false;
-            switch (code) {
-            case CommandCode::Trim:
-                got = readTrimByte(frame).has_value();
-                break;
-            case CommandCode::Band:
-                got = readBandReport(frame).has_value();
-                break;
-            case CommandCode::Bypass:
-                got = readBypassByte(frame).has_value();
-                break;
-            case CommandCode::Setting:
-                got = readParameterBlock(FrameBytes(frame)).has_value();
-                break;
-            case CommandCode::Connect:
-                got = readConnectReply(frame).has_value();
-                break;
-            case CommandCode::MacReport:
-                got = readMacReport(frame).has_value();
-                break;
-            case CommandCode::ReadState:
-                got = readDeviceState(frame).has_value();
-                break;
-            case CommandCode::Burning:
-                got = readBurningReport(frame).has_value();
-                break;
-            default:
-                break;
-            }
-            EXPECT_EQ(got, expected) << "command " << int(code) << " size " << size;
+            EXPECT_EQ(reads(frame), expected) << "command " << int(code) << " size " << size;
         }
     }
     // A reader never takes a frame of another command.
