@@ -18,9 +18,10 @@ struct Dispatched {
 class FrameParserTest : public ::testing::Test {
 protected:
     FrameParserTest() {
-        parser.setDispatch([this](FrameBytes frame, FrameSource source) {
-            seen.push_back({Bytes(frame.begin(), frame.end()), source});
-        });
+        parser.setDispatch([this](FrameBytes frame, FrameSource source) { record(frame, source); });
+    }
+    void record(FrameBytes frame, FrameSource source) {
+        seen.push_back({Bytes(frame.begin(), frame.end()), source});
     }
     void feed(const Bytes& bytes, FrameSource source = SerialPort) { parser.feed(bytes, source); }
 
@@ -109,13 +110,9 @@ TEST_F(FrameParserTest, SeveralFramesInOneEventAreDispatchedInOrder) {
 }
 
 TEST_F(FrameParserTest, LongestFrameFitsTheBuffer) {
-    Bytes frame(255, 0x55);
-    frame[0] = 0x01;
-    frame[1] = 0x20;
-    frame[2] = 0x03;
-    frame[3] = 0x40;
-    frame[4] = 0xFF;
-    frame[5] = 0x99; // unknown command: still a frame, still traffic
+    // Length 255, then 0x99: an unknown command is still a frame, still traffic.
+    Bytes frame = {0x01, 0x20, 0x03, 0x40, 0xFF, 0x99};
+    frame.resize(255, 0x55);
     feed(frame);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].frame, frame);
@@ -152,7 +149,7 @@ TEST_F(FrameParserTest, ShortFrameNeverCarriesBytesOfAnEarlierFrame) {
 
 TEST_F(FrameParserTest, DispatchMayResetTheParser) {
     parser.setDispatch([this](FrameBytes frame, FrameSource source) {
-        seen.push_back({Bytes(frame.begin(), frame.end()), source});
+        record(frame, source);
         parser.reset();
     });
     Bytes twice = ConnectRequest;
@@ -164,7 +161,7 @@ TEST_F(FrameParserTest, DispatchMayResetTheParser) {
     seen.clear();
     bool fail = true;
     parser.setDispatch([&](FrameBytes frame, FrameSource source) {
-        seen.push_back({Bytes(frame.begin(), frame.end()), source});
+        record(frame, source);
         if (std::exchange(fail, false)) {
             throw std::runtime_error("handler failed");
         }
