@@ -2,7 +2,6 @@
 
 #include <clocale>
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <locale>
@@ -81,21 +80,20 @@ TEST_F(PresetFileTest, WrittenFileReadsBackUnchanged) {
 
 TEST_F(PresetFileTest, LenientLineFormats) {
     std::string text = presetLines(70);
-    text += "  1\r\n";                                // decimal, leading blanks
-    text += "0x1F05 \n";                              // low eight bits only, no CR, trailing blank
-    text += "352\r\n";                                // 352 & 0xFF = 0x60
-    text += "0xff";                                   // last line without line end, lower case
-    std::string changed = presetLines(74, 5, "0x09"); // length byte is always taken as 74
+    text += "  1\r\n";   // decimal, leading blanks
+    text += "0x1F05 \n"; // low eight bits only, no CR, trailing blank
+    text += "352\r\n";   // 352 & 0xFF = 0x60
+    text += "0xff";      // last line without line end, lower case
     const auto read = readPreset(text);
     ASSERT_TRUE(read.ok()) << read.message;
     EXPECT_EQ((*read.block)[70], 1);
     EXPECT_EQ((*read.block)[71], 0x05);
     EXPECT_EQ((*read.block)[72], 0x60);
     EXPECT_EQ((*read.block)[73], 0xFF); // lines 71..73 overwrite the trailer like any other
-    EXPECT_EQ((*readPreset(changed).block)[4], 74);
+    EXPECT_EQ((*readPreset(presetLines(74, 5, "0x09")).block)[4], 74); // length is always 74
     EXPECT_EQ((*readPreset(presetLines(74, 8, "-1")).block)[7], 0xFF);
-    EXPECT_EQ((*readPreset(presetLines() + "not a preset line\r\n").block)[0],
-              1); // lines after 74 are ignored
+    // Lines after the 74th are ignored.
+    EXPECT_EQ((*readPreset(presetLines() + "not a preset line\r\n").block)[0], 1);
 
     // Other line ends and a byte-order mark give the same block as the file as written.
     const ParameterBlock expected = *readPreset(presetLines()).block;
@@ -169,11 +167,8 @@ TEST_F(PresetFileTest, HugeFilesAreReadOnlyAsFarAsNeeded) {
     ASSERT_TRUE(read.ok()) << read.message;
 
     // A gigabyte of zeros without a line end: one enormous line.
-    const fs::path zeros = dir / "zeros.bin";
-    const int fd = ::open(zeros.c_str(), O_CREAT | O_WRONLY, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, OneGiB), 0);
-    ::close(fd);
+    const fs::path zeros = write("zeros.bin", "");
+    ASSERT_EQ(::truncate(zeros.c_str(), OneGiB), 0);
     EXPECT_EQ(readPresetFile(zeros).message, "line 1 is too long (more than 64 characters)");
 
     // An endless stream: only what the first 74 lines need is taken from it.
@@ -288,7 +283,7 @@ TEST_F(PresetFileTest, TextIsTheSameUnderADecimalCommaLocale) {
     const ParameterBlock block = buildParameterBlock(eq::startSetting(), false);
     const fs::path path = dir / "comma.bin";
     const bool written = writePresetFile(block, path).ok();
-    const PresetReadResult read = readPreset(presetLines(74, 8, "1000") + "");
+    const PresetReadResult read = readPreset(presetLines(74, 8, "1000"));
     std::locale::global(oldGlobal);
     std::setlocale(LC_ALL, "C");
     ASSERT_TRUE(written);
