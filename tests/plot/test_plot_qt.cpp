@@ -22,27 +22,45 @@ void PrintTo(const QPoint& p, std::ostream* os) {
 namespace tq50r::plot {
 namespace {
 
-TColor PixelAt(QImageCanvas& c, int x, int y) {
-    const QRgb p = c.Image().pixel(x, y);
-    return rgb(qRed(p), qGreen(p), qBlue(p));
-}
-
 TColor PixelAt(const QImage& image, int x, int y) {
     const QRgb p = image.pixel(x, y);
     return rgb(qRed(p), qGreen(p), qBlue(p));
 }
 
-std::unique_ptr<QImageCanvas> BlackCanvas(int w, int h) {
-    auto c = std::make_unique<QImageCanvas>();
-    c->SetSize(w, h);
-    c->Brush.Color = ColorBlack;
-    c->FillRect(TRect{0, 0, w, h});
-    return c;
+TColor PixelAt(QImageCanvas& c, int x, int y) {
+    return PixelAt(c.Image(), x, y);
 }
 
-TEST(QImageCanvasTest, ColoursAreRedInTheLowByte) {
-    auto cOwner = BlackCanvas(4, 4);
-    QImageCanvas& c = *cOwner;
+bool AnyPixelIs(const QImage& image, const QRect& area, TColor color) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (PixelAt(image, x, y) == color) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Hands out black canvases that live as long as the test.
+struct QImageCanvasTest : ::testing::Test {
+    std::vector<std::unique_ptr<QImageCanvas>> canvases;
+    QImageCanvas& Black(int w, int h) {
+        auto& c = *canvases.emplace_back(std::make_unique<QImageCanvas>());
+        c.SetSize(w, h);
+        c.Brush.Color = ColorBlack;
+        c.FillRect(TRect{0, 0, w, h});
+        return c;
+    }
+    QImageCanvas& WhitePenOnBlack(int w, int h) {
+        QImageCanvas& c = Black(w, h);
+        c.Pen.Color = ColorWhite;
+        return c;
+    }
+};
+
+TEST_F(QImageCanvasTest, ColoursAreRedInTheLowByte) {
+    QImageCanvas& c = Black(4, 4);
     c.Brush.Color = 0x000000FF;
     c.FillRect(TRect{0, 0, 2, 4});
     c.Brush.Color = 0x00FF0000;
@@ -52,9 +70,8 @@ TEST(QImageCanvasTest, ColoursAreRedInTheLowByte) {
     EXPECT_EQ(toQColor(0x009DA900), QColor(0, 169, 157));
 }
 
-TEST(QImageCanvasTest, RectanglesCoverLeftToRightMinusOne) {
-    auto cOwner = BlackCanvas(10, 10);
-    QImageCanvas& c = *cOwner;
+TEST_F(QImageCanvasTest, RectanglesCoverLeftToRightMinusOne) {
+    QImageCanvas& c = Black(10, 10);
     c.Brush.Color = ColorWhite;
     c.FrameRect(TRect{2, 2, 7, 7});
     EXPECT_EQ(PixelAt(c, 2, 2), ColorWhite);
@@ -71,10 +88,8 @@ TEST(QImageCanvasTest, RectanglesCoverLeftToRightMinusOne) {
     EXPECT_EQ(PixelAt(c, 5, 5), ColorBlack);
 }
 
-TEST(QImageCanvasTest, EllipseIsAFilledDisc) {
-    auto cOwner = BlackCanvas(20, 20);
-    QImageCanvas& c = *cOwner;
-    c.Pen.Color = ColorWhite;
+TEST_F(QImageCanvasTest, EllipseIsAFilledDisc) {
+    QImageCanvas& c = WhitePenOnBlack(20, 20);
     c.Brush.Color = ColorWhite;
     c.Ellipse(TRect{2, 2, 18, 18}); // 16 across
     EXPECT_EQ(PixelAt(c, 10, 10), ColorWhite);
@@ -84,10 +99,8 @@ TEST(QImageCanvasTest, EllipseIsAFilledDisc) {
     EXPECT_EQ(PixelAt(c, 3, 3), ColorBlack); // corners stay outside
 }
 
-TEST(QImageCanvasTest, LinesUseThePenAndKeepTheirCourseWhenFarOutside) {
-    auto cOwner = BlackCanvas(20, 20);
-    QImageCanvas& c = *cOwner;
-    c.Pen.Color = ColorWhite;
+TEST_F(QImageCanvasTest, LinesUseThePenAndKeepTheirCourseWhenFarOutside) {
+    QImageCanvas& c = WhitePenOnBlack(20, 20);
     c.MoveTo(0, 5);
     c.LineTo(19, 5);
     EXPECT_EQ(PixelAt(c, 0, 5), ColorWhite);
@@ -132,7 +145,7 @@ void DrawPolyline(Canvas& c, const std::vector<QPoint>& pts) {
 
 // A one-pixel line lights its start pixel but not its end pixel: a line of length n along its
 // longer axis lights n pixels, each on the pixel nearest the exact line.
-TEST(QImageCanvasTest, OnePixelLinesLeaveOutTheirEndPixel) {
+TEST_F(QImageCanvasTest, OnePixelLinesLeaveOutTheirEndPixel) {
     struct Case {
         const char* name;
         std::vector<QPoint> polyline;
@@ -169,9 +182,7 @@ TEST(QImageCanvasTest, OnePixelLinesLeaveOutTheirEndPixel) {
     };
     for (const TPenMode mode : {TPenMode::Copy, TPenMode::Xor}) {
         for (const Case& tc : cases) {
-            auto owner = BlackCanvas(10, 10);
-            QImageCanvas& c = *owner;
-            c.Pen.Color = ColorWhite;
+            QImageCanvas& c = WhitePenOnBlack(10, 10);
             c.Pen.Mode = mode;
             DrawPolyline(c, tc.polyline);
             EXPECT_EQ(LitPixels(c), Sorted(tc.lit)) << tc.name << " mode " << int(mode);
@@ -180,7 +191,7 @@ TEST(QImageCanvasTest, OnePixelLinesLeaveOutTheirEndPixel) {
 }
 
 // One shallow line turned into all eight octants: the same pixels, mirrored.
-TEST(QImageCanvasTest, OnePixelLinesAgreeInAllOctants) {
+TEST_F(QImageCanvasTest, OnePixelLinesAgreeInAllOctants) {
     // (0, 0) to (6, 2): the exact rows 0, 1/3, 2/3, 1, 4/3, 5/3 rounded.
     const std::vector<QPoint> base = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}, {5, 2}};
     const QPoint end(6, 2);
@@ -196,9 +207,7 @@ TEST(QImageCanvasTest, OnePixelLinesAgreeInAllOctants) {
                 for (const QPoint p : base) {
                     want.push_back(place(p));
                 }
-                auto owner = BlackCanvas(15, 15);
-                QImageCanvas& c = *owner;
-                c.Pen.Color = ColorWhite;
+                QImageCanvas& c = WhitePenOnBlack(15, 15);
                 DrawPolyline(c, {centre, place(end)});
                 EXPECT_EQ(LitPixels(c), Sorted(want)) << swap << sx << sy;
             }
@@ -208,7 +217,7 @@ TEST(QImageCanvasTest, OnePixelLinesAgreeInAllOctants) {
 
 // Lines crossing the edges light exactly the pixels the same lines light on a larger canvas,
 // also when they start or end very far away.
-TEST(QImageCanvasTest, OnePixelLinesAreClippedWithoutLeavingTheirCourse) {
+TEST_F(QImageCanvasTest, OnePixelLinesAreClippedWithoutLeavingTheirCourse) {
     constexpr int size = 20;
     constexpr int margin = 40;
     const std::vector<std::vector<QPoint>> polylines = {
@@ -217,22 +226,18 @@ TEST(QImageCanvasTest, OnePixelLinesAreClippedWithoutLeavingTheirCourse) {
         {{0, 22}, {22, 0}},   {{-7, 10}, {10, -7}}, {{-5, 5}, {5, 15}, {15, 5}, {25, 15}},
     };
     for (std::size_t n = 0; n < polylines.size(); ++n) {
-        auto smallOwner = BlackCanvas(size, size);
-        auto largeOwner = BlackCanvas(size + 2 * margin, size + 2 * margin);
-        smallOwner->Pen.Color = ColorWhite;
-        largeOwner->Pen.Color = ColorWhite;
-        DrawPolyline(*smallOwner, polylines[n]);
+        QImageCanvas& small = WhitePenOnBlack(size, size);
+        QImageCanvas& large = WhitePenOnBlack(size + 2 * margin, size + 2 * margin);
+        DrawPolyline(small, polylines[n]);
         std::vector<QPoint> shifted;
         for (const QPoint p : polylines[n]) {
             shifted.push_back(p + QPoint(margin, margin));
         }
-        DrawPolyline(*largeOwner, shifted);
-        const QImage crop = largeOwner->Image().copy(margin, margin, size, size);
-        EXPECT_EQ(smallOwner->Image(), crop) << "polyline " << n;
+        DrawPolyline(large, shifted);
+        const QImage crop = large.Image().copy(margin, margin, size, size);
+        EXPECT_EQ(small.Image(), crop) << "polyline " << n;
     }
-    auto owner = BlackCanvas(size, size);
-    QImageCanvas& c = *owner;
-    c.Pen.Color = ColorWhite;
+    QImageCanvas& c = WhitePenOnBlack(size, size);
     c.MoveTo(INT_MIN, INT_MIN); // the whole int range: still the exact diagonal
     c.LineTo(INT_MAX, INT_MAX);
     std::vector<QPoint> diagonal;
@@ -242,7 +247,7 @@ TEST(QImageCanvasTest, OnePixelLinesAreClippedWithoutLeavingTheirCourse) {
     EXPECT_EQ(LitPixels(c), diagonal);
 }
 
-TEST(QImageCanvasTest, DashedAndDottedPensRunOnThroughJoints) {
+TEST_F(QImageCanvasTest, DashedAndDottedPensRunOnThroughJoints) {
     const auto row = [](QImageCanvas& c, int y) {
         std::string s;
         for (int x = 0; x < c.Width(); ++x) {
@@ -250,9 +255,7 @@ TEST(QImageCanvasTest, DashedAndDottedPensRunOnThroughJoints) {
         }
         return s;
     };
-    auto owner = BlackCanvas(16, 4);
-    QImageCanvas& c = *owner;
-    c.Pen.Color = ColorWhite;
+    QImageCanvas& c = WhitePenOnBlack(16, 4);
     c.Pen.Style = TPenStyle::Dash;
     DrawPolyline(c, {{0, 0}, {3, 0}, {16, 0}});
     c.Pen.Style = TPenStyle::Dot;
@@ -264,10 +267,8 @@ TEST(QImageCanvasTest, DashedAndDottedPensRunOnThroughJoints) {
     EXPECT_EQ(row(c, 3), "................");
 }
 
-TEST(QImageCanvasTest, ThickPenCoversTwoPixelsAcrossTheLine) {
-    auto owner = BlackCanvas(20, 20);
-    QImageCanvas& c = *owner;
-    c.Pen.Color = ColorWhite;
+TEST_F(QImageCanvasTest, ThickPenCoversTwoPixelsAcrossTheLine) {
+    QImageCanvas& c = WhitePenOnBlack(20, 20);
     c.Pen.Width = 2;
     c.MoveTo(2, 5); // mostly flat: two rows
     c.LineTo(8, 6);
@@ -289,7 +290,7 @@ TEST(QImageCanvasTest, ThickPenCoversTwoPixelsAcrossTheLine) {
 
 // A width-2 pen must cover the pixels a stroked 2-pixel pen covers, also across slopes, where
 // two pixels in the minor direction alone would be thinner than the pen.
-TEST(QImageCanvasTest, ThickPenMatchesAStrokedPen) {
+TEST_F(QImageCanvasTest, ThickPenMatchesAStrokedPen) {
     const std::vector<std::vector<QPoint>> polylines = {
         {{3, 10}, {36, 10}},                                                 // flat
         {{20, 2}, {20, 37}},                                                 // upright
@@ -313,14 +314,9 @@ TEST(QImageCanvasTest, ThickPenMatchesAStrokedPen) {
             p.setPen(pen);
             p.drawPolyline(pts.data(), static_cast<int>(pts.size()));
         }
-        auto owner = BlackCanvas(size, size);
-        QImageCanvas& c = *owner;
-        c.Pen.Color = ColorWhite;
+        QImageCanvas& c = WhitePenOnBlack(size, size);
         c.Pen.Width = 2;
-        c.MoveTo(pts[0].x(), pts[0].y());
-        for (std::size_t i = 1; i < pts.size(); ++i) {
-            c.LineTo(pts[i].x(), pts[i].y());
-        }
+        DrawPolyline(c, pts);
         int covered = 0;
         int differ = 0;
         for (int y = 0; y < size; ++y) {
@@ -335,10 +331,8 @@ TEST(QImageCanvasTest, ThickPenMatchesAStrokedPen) {
     }
 }
 
-TEST(QImageCanvasTest, CollectedLinesKeepTheirOrderWithOtherSteps) {
-    auto owner = BlackCanvas(10, 10);
-    QImageCanvas& c = *owner;
-    c.Pen.Color = ColorWhite;
+TEST_F(QImageCanvasTest, CollectedLinesKeepTheirOrderWithOtherSteps) {
+    QImageCanvas& c = WhitePenOnBlack(10, 10);
     c.MoveTo(0, 2);
     c.LineTo(9, 2);
     c.Brush.Color = ColorRed; // drawn over the line
@@ -351,9 +345,8 @@ TEST(QImageCanvasTest, CollectedLinesKeepTheirOrderWithOtherSteps) {
     EXPECT_EQ(PixelAt(c, 7, 7), ColorGreen);
 }
 
-TEST(QImageCanvasTest, TextOnASolidBrushFillsItsCell) {
-    auto cOwner = BlackCanvas(40, 30);
-    QImageCanvas& c = *cOwner;
+TEST_F(QImageCanvasTest, TextOnASolidBrushFillsItsCell) {
+    QImageCanvas& c = Black(40, 30);
     c.Font.Color = ColorRed;
     c.Brush.Color = ColorWhite;
     const int w = c.TextWidth("8");
@@ -363,23 +356,15 @@ TEST(QImageCanvasTest, TextOnASolidBrushFillsItsCell) {
     EXPECT_GT(c.TextWidth("888"), w);
     c.TextOut(5, 5, "8");
     EXPECT_EQ(PixelAt(c, 5, 5), ColorWhite); // the cell's corner
-    bool red = false;
-    for (int y = 5; y < 5 + h; ++y) {
-        for (int x = 5; x < 5 + w; ++x) {
-            red = red || PixelAt(c, x, y) == ColorRed;
-        }
-    }
-    EXPECT_TRUE(red);
+    EXPECT_TRUE(AnyPixelIs(c.Image(), QRect(5, 5, w, h), ColorRed));
     EXPECT_EQ(PixelAt(c, 5 + w + 1, 5), ColorBlack);
 }
 
-TEST(QImageCanvasTest, CopyRectPlacesThePage) {
-    auto pageOwner = BlackCanvas(4, 3);
-    QImageCanvas& page = *pageOwner;
+TEST_F(QImageCanvasTest, CopyRectPlacesThePage) {
+    QImageCanvas& page = Black(4, 3);
     page.Brush.Color = ColorRed;
     page.FillRect(TRect{0, 0, 1, 1});
-    auto screenOwner = BlackCanvas(10, 10);
-    QImageCanvas& screen = *screenOwner;
+    QImageCanvas& screen = Black(10, 10);
     screen.Brush.Color = ColorWhite;
     screen.FillRect(TRect{0, 0, 10, 10});
     screen.CopyRect(TRect{5, 6, 9, 9}, page, TRect{0, 0, 4, 3});
@@ -406,11 +391,7 @@ TEST(PlotWidget, MainGraphRender) {
     EXPECT_EQ(PixelAt(img, 30 + 100, 190), ColorBlack);
     // The curve at 20 kHz sits on the 0 dB row in its colour.
     const int col20k = 30 + static_cast<int>(w.ScreenX(demo::MarkerX(20000)));
-    bool curve = false;
-    for (int y = 70; y < 80; ++y) {
-        curve = curve || PixelAt(img, col20k + 3, y) == 0x009DA900;
-    }
-    EXPECT_TRUE(curve);
+    EXPECT_TRUE(AnyPixelIs(img, QRect(col20k + 3, 70, 1, 10), 0x009DA900));
     // Band 2's disc at 1 kHz, +6 dB: white around a red numeral; hidden band 3 has no disc.
     const auto disc = [&](int band) {
         const double x = demo::MarkerX(demo::Bands()[static_cast<std::size_t>(band)].freqHz);
@@ -419,13 +400,7 @@ TEST(PlotWidget, MainGraphRender) {
     };
     const QPoint p2 = disc(1);
     EXPECT_EQ(PixelAt(img, p2.x() + 6, p2.y() + 2), ColorWhite);
-    bool red = false;
-    for (int dy = -6; dy <= 6; ++dy) {
-        for (int dx = -4; dx <= 4; ++dx) {
-            red = red || PixelAt(img, p2.x() + dx, p2.y() + dy) == ColorRed;
-        }
-    }
-    EXPECT_TRUE(red);
+    EXPECT_TRUE(AnyPixelIs(img, QRect(p2.x() - 4, p2.y() - 6, 9, 13), ColorRed));
     const QPoint p3 = disc(2);
     EXPECT_NE(PixelAt(img, p3.x() + 6, p3.y() + 2), ColorWhite);
 }
