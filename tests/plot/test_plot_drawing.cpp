@@ -31,6 +31,20 @@ struct MainGraph : ::testing::Test {
         }
     }
     RecordingCanvas& plot() { return Rec(d, TFFTDraw::PlotPage); }
+    void Redraw() {
+        ClearRecords(d);
+        d.DrawAllPlots();
+    }
+    // The curve's moves and lines: only the curve uses its colour.
+    std::vector<Op> CurveSteps() {
+        std::vector<Op> steps;
+        for (const auto& op : plot().ops) {
+            if ((op.kind == Op::LineTo || op.kind == Op::MoveTo) && op.pen.Color == CurveColor) {
+                steps.push_back(op);
+            }
+        }
+        return steps;
+    }
     // Full-width horizontal lines and full-height vertical lines in a colour.
     std::vector<int> HorizontalRows(TColor color, int toX) {
         std::vector<int> rows;
@@ -53,6 +67,14 @@ struct MainGraph : ::testing::Test {
     }
 };
 
+std::vector<Op::Kind> Kinds(const std::vector<Op>& ops) {
+    std::vector<Op::Kind> kinds;
+    for (const auto& op : ops) {
+        kinds.push_back(op.kind);
+    }
+    return kinds;
+}
+
 // Column of a frequency on the main graph, computed from the scale's definition.
 int ColumnOfHz(double hz) {
     const double u = 1024.0 * std::log10(hz) / std::log10(24000.0);
@@ -61,8 +83,7 @@ int ColumnOfHz(double hz) {
 
 TEST_F(MainGraph, HorizontalGridEvery3DbFromMinus27ToPlus15) {
     d.SetGridColor(0x00112233); // distinguishes grid from the white frame and axis
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     std::vector<int> expected;
     for (int db = -27; db <= 15; db += 3) {
         expected.push_back(static_cast<int>(201.0 - 201.0 * (db + 30) / 48.0));
@@ -76,8 +97,7 @@ TEST_F(MainGraph, HorizontalGridEvery3DbFromMinus27ToPlus15) {
 
 TEST_F(MainGraph, VerticalGridAtDecadeStepsFrom20HzTo20kHz) {
     d.SetGridColor(0x00112233);
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     std::set<int> inside;
     for (int col : VerticalColumns(0x00112233, 0, 201)) {
         if (col >= 0 && col < 749) {
@@ -100,8 +120,7 @@ TEST_F(MainGraph, VerticalGridAtDecadeStepsFrom20HzTo20kHz) {
 
 TEST_F(MainGraph, TicksInAxisColourAtTheGridPlaces) {
     d.SetAxisColor(0x00445566);
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     EXPECT_EQ(HorizontalRows(0x00445566, 6).size(), 15u); // HorzTickLength 6
     // Linear X: from the bottom up VertTickLength + 2.
     const auto ticks = VerticalColumns(0x00445566, 201, 201 - 6 - 2);
@@ -110,8 +129,7 @@ TEST_F(MainGraph, TicksInAxisColourAtTheGridPlaces) {
 }
 
 TEST_F(MainGraph, AxesFrameAndZeroLine) {
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     const auto frames = plot().Of(Op::FrameRect);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].rect, (TRect{0, 0, 749, 201}));
@@ -131,15 +149,13 @@ TEST_F(MainGraph, AxisStyles) {
                          Case{TAxisStyle::CenteredBox, 1, 2}, Case{TAxisStyle::LB, 0, 2},
                          Case{TAxisStyle::None, 0, 0}}) {
         d.SetAxisStyle(c.style);
-        ClearRecords(d);
-        d.DrawAllPlots();
+        Redraw();
         EXPECT_EQ(plot().Count(Op::FrameRect), c.frames) << static_cast<int>(c.style);
         // Grid 15 + 140, ticks 15 + 140.
         EXPECT_EQ(plot().Count(Op::LineTo), 310 + c.extraLines) << static_cast<int>(c.style);
     }
     d.SetAxisStyle(TAxisStyle::LB);
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     const auto lines = plot().Of(Op::LineTo);
     EXPECT_EQ(lines[lines.size() - 2].to, (TPoint{0, 200}));
     EXPECT_EQ(lines.back().to, (TPoint{749, 200}));
@@ -170,12 +186,7 @@ TEST_F(MainGraph, FarPointsBreakTheLine) {
     const double y[] = {0, 1e9, 0, 40, -1e300};
     ClearRecords(d);
     d.FFTDraw(x, y, 5, 0, 0, TPlotStyle::Line);
-    std::vector<Op> curve;
-    for (const auto& op : plot().ops) {
-        if ((op.kind == Op::LineTo || op.kind == Op::MoveTo) && op.pen.Color == CurveColor) {
-            curve.push_back(op);
-        }
-    }
+    const std::vector<Op> curve = CurveSteps();
     ASSERT_EQ(curve.size(), 6u);
     EXPECT_EQ(curve[1].kind, Op::LineTo);
     EXPECT_EQ(curve[2].kind, Op::MoveTo); // 1e9: move only
@@ -195,13 +206,8 @@ TEST_F(MainGraph, GuardBandEdges) {
     const double y[] = {0, 0, 0};
     ClearRecords(d);
     d.FFTDraw(x, y, 3, 0, 0, TPlotStyle::Line);
-    std::vector<Op::Kind> kinds;
-    for (const auto& op : plot().ops) {
-        if ((op.kind == Op::LineTo || op.kind == Op::MoveTo) && op.pen.Color == CurveColor) {
-            kinds.push_back(op.kind);
-        }
-    }
-    EXPECT_EQ(kinds, (std::vector<Op::Kind>{Op::MoveTo, Op::LineTo, Op::MoveTo, Op::LineTo}));
+    EXPECT_EQ(Kinds(CurveSteps()),
+              (std::vector<Op::Kind>{Op::MoveTo, Op::LineTo, Op::MoveTo, Op::LineTo}));
 }
 
 std::vector<Op> CurveOps(TFFTDraw& d, TPlotStyle style) {
@@ -232,13 +238,9 @@ TEST_F(MainGraph, PlotStyles) {
     EXPECT_EQ(points[1].rect, (TRect{sx - 3, 75 - 3, sx + 3, 75 + 3}));
     EXPECT_EQ(points[1].brush.Color, CurveColor);
 
-    const auto linePoints = CurveOps(d, TPlotStyle::LinePoints);
-    std::vector<Op::Kind> kinds;
-    for (const auto& op : linePoints) {
-        kinds.push_back(op.kind);
-    }
-    EXPECT_EQ(kinds, (std::vector<Op::Kind>{Op::MoveTo, Op::LineTo, Op::Rectangle, Op::MoveTo,
-                                            Op::LineTo, Op::Rectangle, Op::MoveTo}));
+    EXPECT_EQ(Kinds(CurveOps(d, TPlotStyle::LinePoints)),
+              (std::vector<Op::Kind>{Op::MoveTo, Op::LineTo, Op::Rectangle, Op::MoveTo, Op::LineTo,
+                                     Op::Rectangle, Op::MoveTo}));
 
     const auto sameAs = [&](TPlotStyle a, TPlotStyle b) {
         const auto x = CurveOps(d, a);
@@ -263,11 +265,10 @@ TEST_F(MainGraph, NewestPlotIsDrawnFirst) {
     const double y2[] = {10, 10};
     d.FFTDraw(y1, 2, 300.0, 600.0, 1, 0, TPlotStyle::Line);
     d.FFTDraw(y2, 2, 300.0, 600.0, 2, 0, TPlotStyle::Line);
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     std::vector<int> rows;
-    for (const auto& op : plot().Of(Op::MoveTo)) {
-        if (op.pen.Color == CurveColor) {
+    for (const auto& op : CurveSteps()) {
+        if (op.kind == Op::MoveTo) {
             rows.push_back(op.to.Y);
         }
     }
@@ -282,8 +283,7 @@ TEST_F(MainGraph, OnlyShownBlocksAmongTheFirstFiveAreNumberedDiscs) {
         d.DrawBlock(-6.0 + n, 300.0 + 100 * n, 0x00123456, n, hidden[n]);
     }
     d.DrawBlock(0, 500, ColorWhite, 7, false); // stored, never painted
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     const auto discs = plot().Of(Op::Ellipse);
     const auto texts = plot().Of(Op::TextOut);
     ASSERT_EQ(discs.size(), 3u);
@@ -326,14 +326,12 @@ TEST_F(MainGraph, PenWidthCarriesOverBetweenRedraws) {
     std::vector<double> y(1024, 0.0);
     d.FFTDraw(y.data(), 1024, 0, ColorRed, TPlotStyle::Line);
     // All blocks hidden: nothing resets the width the curve left behind.
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     EXPECT_EQ(plot().Of(Op::FrameRect)[0].pen.Width, 2);
     EXPECT_EQ(plot().Of(Op::LineTo)[0].pen.Width, 2); // the first grid line
     // One shown block sets width 1 after the curve, so the next grid is thin again.
     d.DrawBlock(0, 600, ColorWhite, 3, false);
-    ClearRecords(d);
-    d.DrawAllPlots();
+    Redraw();
     EXPECT_EQ(plot().Of(Op::LineTo)[0].pen.Width, 1);
 }
 
