@@ -68,6 +68,17 @@ protected:
         ADD_FAILURE() << "no row for level " << target;
         return {};
     }
+    // Presses the mouse on band n's marker and returns where.
+    QPoint pressMarker(int n, Qt::MouseButton button = Qt::LeftButton) {
+        const QPoint p = markerPoint(n);
+        editor->FFTDrawMouseDown(button, p.x(), p.y());
+        return p;
+    }
+    static void sendMouse(QWidget* to, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), to->mapToGlobal(QPointF(at)), Qt::LeftButton, held,
+                      Qt::NoModifier);
+        QApplication::sendEvent(to, &e);
+    }
 
     std::unique_ptr<QWidget> window;
     QWidget* panel2 = nullptr;
@@ -179,8 +190,7 @@ TEST_F(EqEditorTest, HoldingTrimDownStepsToMinus18AndLowersTheWholeCurve) {
 }
 
 TEST_F(EqEditorTest, DragIsLimitedToTheTableAndTheGainRange) {
-    const QPoint p = markerPoint(3);
-    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    const QPoint p = pressMarker(3);
     ASSERT_EQ(editor->selectedBand(), 2);
 
     struct Move {
@@ -215,8 +225,7 @@ TEST_F(EqEditorTest, DragIsLimitedToTheTableAndTheGainRange) {
 }
 
 TEST_F(EqEditorTest, RightButtonSelectsNothingAndMovesOnlyTheCursor) {
-    const QPoint p = markerPoint(2);
-    editor->FFTDrawMouseDown(Qt::RightButton, p.x(), p.y());
+    const QPoint p = pressMarker(2, Qt::RightButton);
     EXPECT_EQ(editor->selectedBand(), -1);
     editor->FFTDrawMouseMove(p.x(), p.y());
     EXPECT_EQ(editor->plot()->cursor().shape(), Qt::CrossCursor);
@@ -229,8 +238,7 @@ TEST_F(EqEditorTest, RightButtonSelectsNothingAndMovesOnlyTheCursor) {
 TEST_F(EqEditorTest, OverlappingMarkersGiveTheLowerBand) {
     setting.band(4).freqIndex = setting.band(2).freqIndex;
     editor->updateBand(4);
-    const QPoint p = markerPoint(2);
-    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    pressMarker(2);
     EXPECT_EQ(editor->selectedBand(), 1);
 }
 
@@ -287,15 +295,10 @@ TEST_F(EqEditorTest, ReportDoesNotMoveAFaderUnderTheHand) {
     sender.isConnected = true;
     TPTrackBar* fader = editor->trackBar(2);
     const FaderGeometry g = fader->geometryModel();
-    auto mouse = [fader](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
-        QMouseEvent e(type, QPointF(at), fader->mapToGlobal(QPointF(at)), Qt::LeftButton, held,
-                      Qt::NoModifier);
-        QApplication::sendEvent(fader, &e);
-    };
-    mouse(QEvent::MouseButtonPress, g.thumbRect(0).center(), Qt::LeftButton);
+    sendMouse(fader, QEvent::MouseButtonPress, g.thumbRect(0).center(), Qt::LeftButton);
     ASSERT_TRUE(fader->isDragging());
     const QPoint up(g.thumbRect(0).center().x(), static_cast<int>(g.thumbCentreY(-5)));
-    mouse(QEvent::MouseMove, up, Qt::LeftButton);
+    sendMouse(fader, QEvent::MouseMove, up, Qt::LeftButton);
     ASSERT_EQ(fader->position(), -5);
     EXPECT_EQ(sender.sent, std::vector<std::string>{"band2"});
 
@@ -305,7 +308,7 @@ TEST_F(EqEditorTest, ReportDoesNotMoveAFaderUnderTheHand) {
     EXPECT_EQ(fader->position(), -5);
     EXPECT_EQ(sender.sent.size(), 1u);
 
-    mouse(QEvent::MouseButtonRelease, up, Qt::NoButton);
+    sendMouse(fader, QEvent::MouseButtonRelease, up, Qt::NoButton);
     editor->updateBand(2);
     EXPECT_EQ(fader->position(), -2);
     EXPECT_EQ(sender.sent.size(), 1u);
@@ -346,8 +349,7 @@ TEST_F(EqEditorTest, ConnectedDragSendsEveryMoveAndHoldsShelvesAtOneKilohertz) {
     setting.band(2).type = 2; // LowShelf at 62.5 Hz
     editor->updateBand(2);
     sender.isConnected = true;
-    const QPoint p = markerPoint(2);
-    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    const QPoint p = pressMarker(2);
     ASSERT_EQ(editor->selectedBand(), 1);
     editor->FFTDrawMouseMove(p.x() + 3, p.y());
     editor->FFTDrawMouseMove(4000, p.y()); // would cross 1000 Hz
@@ -361,8 +363,7 @@ TEST_F(EqEditorTest, ConnectedDragSendsEveryMoveAndHoldsShelvesAtOneKilohertz) {
 TEST_F(EqEditorTest, OfflineShelfDragAcrossOneKilohertzShowsTheHeldValue) {
     setting.band(5).type = 0; // HighShelf at 2010 Hz
     editor->updateBand(5);
-    const QPoint p = markerPoint(5);
-    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    const QPoint p = pressMarker(5);
     editor->FFTDrawMouseMove(40, p.y() - 20);
     EXPECT_EQ(setting.band(5).freqIndex, eq::ShelfSplitIndex);
     EXPECT_EQ(editor->freqEdit(5)->text(), "1000.0");
@@ -392,12 +393,9 @@ TEST_F(EqEditorTest, BypassedSettingDisablesEditingButOnBandsComeBack) {
 // never sees its release, so the hold must end there and then.
 TEST_F(EqEditorTest, DisablingEditingEndsATrimHoldAndAMarkerDrag) {
     ImageButton* dec = editor->trimDecImg();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, 4), dec->mapToGlobal(QPointF(4, 4)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(dec, &press);
+    sendMouse(dec, QEvent::MouseButtonPress, QPoint(4, 4), Qt::LeftButton);
     ASSERT_TRUE(editor->inputDecTimer()->isActive());
-    const QPoint p = markerPoint(2);
-    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
+    const QPoint p = pressMarker(2);
     ASSERT_EQ(editor->selectedBand(), 1);
 
     editor->setEditControlsEnabled(false);
