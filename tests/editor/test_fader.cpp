@@ -13,6 +13,9 @@ using tq50r::editor::TPTrackBar;
 
 namespace {
 
+// The scale beside the fader has its ticks at these rows, for the positions -12, -9, ..., 12.
+constexpr int TickRows[] = {11, 30, 50, 69, 88, 107, 127, 146, 165};
+
 FaderGeometry editorFader() {
     FaderGeometry g;
     g.min = -12;
@@ -38,13 +41,10 @@ struct EditorFader {
 } // namespace
 
 TEST(FaderGeometry, ThumbLinesUpWithTheScaleTicks) {
-    // The scale beside the fader has ticks at these rows for the positions
-    // -12, -9, ..., 12; the thumb centre must sit on them.
-    const int tickRows[] = {11, 30, 50, 69, 88, 107, 127, 146, 165};
     const FaderGeometry g = editorFader();
     for (int i = 0; i < 9; ++i) {
         const int position = -12 + 3 * i;
-        EXPECT_EQ(std::lround(g.thumbCentreY(position)), tickRows[i]) << position;
+        EXPECT_EQ(std::lround(g.thumbCentreY(position)), TickRows[i]) << position;
     }
 }
 
@@ -241,7 +241,7 @@ TEST(FaderScale, TicksAndLabelsSitInTheirRows) {
     FaderScale::PaintBox2Paint(painter, image.size());
     painter.end();
     const QColor background = tq50r::editor::theme::color(tq50r::editor::theme::PanelRgb);
-    for (const int row : {11, 30, 50, 69, 88, 107, 127, 146, 165}) {
+    for (const int row : TickRows) {
         EXPECT_NE(image.pixelColor(24, row), background) << row;
         EXPECT_EQ(image.pixelColor(24, row + 2), background) << row;
         EXPECT_EQ(image.pixelColor(40, row), background) << row;
