@@ -66,13 +66,15 @@ TEST(LinkLabel, ClickNotifiesFirstThenOpens) {
 TEST(LinkLabel, OnlyALeftClickReleasedOverTheLabelCounts) {
     struct Case {
         Qt::MouseButton button;
+        bool pressed; // a release without a press on the label is not a click either
         QPoint release;
         size_t expectedEvents;
     };
     const Case cases[] = {
-        {Qt::LeftButton, QPoint(5, 5), 2},
-        {Qt::LeftButton, QPoint(500, 5), 0},
-        {Qt::RightButton, QPoint(5, 5), 0},
+        {Qt::LeftButton, true, QPoint(5, 5), 2},
+        {Qt::LeftButton, true, QPoint(500, 5), 0},
+        {Qt::RightButton, true, QPoint(5, 5), 0},
+        {Qt::LeftButton, false, QPoint(5, 5), 0},
     };
     for (const Case& c : cases) {
         Recorder rec;
@@ -80,17 +82,13 @@ TEST(LinkLabel, OnlyALeftClickReleasedOverTheLabelCounts) {
         label.resize(100, 15);
         label.SetURL(QStringLiteral("https://example.com/"));
         rec.watch(label);
-        QTest::mousePress(&label, c.button, {}, QPoint(5, 5));
+        if (c.pressed) {
+            QTest::mousePress(&label, c.button, {}, QPoint(5, 5));
+        }
         QTest::mouseRelease(&label, c.button, {}, c.release);
-        EXPECT_EQ(rec.events.size(), c.expectedEvents) << c.button << " " << c.release.x();
+        EXPECT_EQ(rec.events.size(), c.expectedEvents)
+            << c.button << " " << c.pressed << " " << c.release.x();
     }
-    // A release without a press on the label is not a click either.
-    Recorder rec;
-    TUnlURLLabel label;
-    label.resize(100, 15);
-    rec.watch(label);
-    QTest::mouseRelease(&label, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_TRUE(rec.events.empty());
 }
 
 TEST(LinkLabel, DesktopOpenerDeclinesAnythingButWebAndMailAddresses) {
