@@ -5,6 +5,7 @@
 #include <atomic>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <optional>
 #include <termios.h>
 #include <thread>
 
@@ -44,6 +45,35 @@ double cpuShareWhileIdle(std::chrono::milliseconds idle) {
 constexpr auto kIdleSample = std::chrono::milliseconds(300);
 constexpr double kIdleCpuShareLimit = 0.3;
 
+// The error a step must raise; an OS error or text left out is not checked.
+struct ComError {
+    int code;
+    std::optional<std::int64_t> osError = std::nullopt;
+    const char* what = nullptr;
+};
+
+void expectComError(const std::function<void()>& step, const ComError& want) {
+    try {
+        step();
+        ADD_FAILURE() << "no error " << want.code;
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.code(), want.code);
+        if (want.osError) {
+            EXPECT_EQ(e.osError(), *want.osError);
+        }
+        if (want.what != nullptr) {
+            EXPECT_STREQ(e.what(), want.what);
+        }
+    }
+}
+
+// Reads the `count` announced bytes; returns what the read gave.
+std::vector<std::uint8_t> readAnnounced(TComPort& port, int count) {
+    std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
+    buf.resize(static_cast<std::size_t>(std::max(port.Read(buf.data(), count), 0)));
+    return buf;
+}
+
 termios slaveSettings(const PtyPair& pty) {
     termios tio{};
     ::tcgetattr(pty.slave(), &tio);
@@ -54,8 +84,6 @@ speed_t slaveSpeed(const PtyPair& pty) {
     const termios tio = slaveSettings(pty);
     return ::cfgetospeed(&tio);
 }
-
-// ---------------------------------------------------------------------------------------------
 
 class ComPortPty : public ::testing::Test {
 protected:
@@ -114,12 +142,7 @@ TEST_F(ComPortPty, ChangedSettingsAreAppliedToAnOpenPort) {
     // anything else is a failed line setting, not a silent success.
     EXPECT_THROW(port.setDataBits(TDataBits::dbSeven), EComPort);
     port.setDataBits(TDataBits::dbEight);
-    try {
-        port.Parity().setBits(TParityBits::prEven);
-        ADD_FAILURE() << "parity accepted";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.code(), 7);
-    }
+    expectComError([&] { port.Parity().setBits(TParityBits::prEven); }, {7});
     port.Parity().setBits(TParityBits::prNone);
 
     // While an update is open nothing is applied; ending it applies everything at once.
@@ -142,13 +165,8 @@ TEST_F(ComPortPty, OpenAndCloseAreIdempotentAndSyncMethodIsLockedWhileOpen) {
     port.setConnected(true);
     EXPECT_EQ(opens, 1);
 
-    try {
-        port.setSyncMethod(TSyncMethod::smNone);
-        ADD_FAILURE() << "no error 14";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.code(), 14);
-        EXPECT_STREQ(e.what(), "Cannot set property while connected");
-    }
+    expectComError([&] { port.setSyncMethod(TSyncMethod::smNone); },
+                   {14, std::nullopt, "Cannot set property while connected"});
     EXPECT_EQ(port.SyncMethod(), TSyncMethod::smThreadSync);
 
     port.setConnected(false);
@@ -165,9 +183,8 @@ TEST_F(ComPortPty, BytesTravelBothWaysAndEventsRunOnThePortThread) {
     port.OnRxChar = [&](TComPort& sender, int count) {
         onPortThread = onPortThread && QThread::currentThread() == sender.thread();
         counts.push_back(count);
-        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
-        const int n = sender.Read(buf.data(), count);
-        received.insert(received.end(), buf.begin(), buf.begin() + std::max(n, 0));
+        const auto got = readAnnounced(sender, count);
+        received.insert(received.end(), got.begin(), got.end());
     };
     port.Open();
 
@@ -195,8 +212,7 @@ TEST_F(ComPortPty, ReceiveEventsAnnounceWhatIsWaitingMergedOrSplit) {
     port.OnRxChar = [&](TComPort& sender, int count) {
         counts.push_back(count);
         if (readInHandler) {
-            std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
-            sender.Read(buf.data(), count);
+            readAnnounced(sender, count);
         }
     };
     port.Open();
@@ -340,14 +356,8 @@ TEST_F(ComPortPty, APortHeldByAnotherInstanceIsAccessDenied) {
     port.Open();
     TComPort second;
     second.setPort(pty.path());
-    try {
-        second.Open();
-        ADD_FAILURE() << "second open succeeded";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.code(), 1);
-        EXPECT_EQ(e.osError(), kOsErrorAccessDenied);
-        EXPECT_STREQ(e.what(), "Unable to open com port (Error: 5)");
-    }
+    expectComError([&] { second.Open(); },
+                   {1, kOsErrorAccessDenied, "Unable to open com port (Error: 5)"});
     EXPECT_FALSE(second.Connected());
 
     // Through the hook, the code the window acts on arrives with the system's message.
@@ -369,14 +379,7 @@ TEST_F(ComPortPty, APortHeldByAnotherInstanceIsAccessDenied) {
 TEST(ComPortFailures, AMissingPortIsErrorOneWithFileNotFound) {
     TComPort port;
     port.setPort("/dev/tq50r-no-such-port");
-    try {
-        port.Open();
-        ADD_FAILURE() << "open succeeded";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.code(), 1);
-        EXPECT_EQ(e.osError(), 2);
-        EXPECT_STREQ(e.what(), "Unable to open com port (Error: 2)");
-    }
+    expectComError([&] { port.Open(); }, {1, 2, "Unable to open com port (Error: 2)"});
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.HasHandle());
 }
@@ -384,14 +387,7 @@ TEST(ComPortFailures, AMissingPortIsErrorOneWithFileNotFound) {
 TEST(ComPortFailures, WithoutHandleWriteAndReadArePortNotOpen) {
     TComPort port;
     const std::uint8_t byte = 0;
-    try {
-        port.Write(&byte, 1);
-        ADD_FAILURE() << "write succeeded";
-    } catch (const EComPort& e) {
-        EXPECT_EQ(e.code(), 24);
-        EXPECT_EQ(e.osError(), kOsErrorPortNotOpen);
-        EXPECT_STREQ(e.what(), "Port Not Open");
-    }
+    expectComError([&] { port.Write(&byte, 1); }, {24, kOsErrorPortNotOpen, "Port Not Open"});
     std::uint8_t buf[4];
     EXPECT_THROW(port.Read(buf, 4), EComPort);
 }
@@ -480,8 +476,7 @@ TEST(ComPortHangUp, AHungUpLineNeitherSpinsNorBlocksClose) {
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Closing while an event waits to be delivered
+// ---- closing while an event waits to be delivered ----
 
 // Streams bytes into the master side until stopped or until its time is up.
 class Streamer {
@@ -509,8 +504,7 @@ constexpr int kStressCycles = 300;
 TEST_F(ComPortPty, ClosingFromTheGuiThreadWhileEventsWaitNeverDeadlocks) {
     std::atomic<int> bytes{0};
     port.OnRxChar = [&](TComPort& sender, int count) {
-        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
-        bytes += sender.Read(buf.data(), count);
+        bytes += static_cast<int>(readAnnounced(sender, count).size());
     };
     Streamer streamer(pty.master());
     for (int cycle = 0; cycle < kStressCycles; ++cycle) {
@@ -547,8 +541,7 @@ TEST_F(ComPortPty, ClosingInsideTheReceiveHandlerNeverDeadlocks) {
 TEST_F(ComPortPty, ClosingFromAWorkerThreadWhileTheGuiHandlesEventsNeverDeadlocks) {
     std::atomic<int> handled{0};
     port.OnRxChar = [&](TComPort& sender, int count) {
-        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
-        sender.Read(buf.data(), count);
+        readAnnounced(sender, count);
         ++handled;
     };
     Streamer streamer(pty.master());
