@@ -179,11 +179,17 @@ std::string SimProcess::stderrText(Ms wait) {
     return errBuffer_;
 }
 
-std::uint16_t freeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+sockaddr_in ipv4Address(const std::string& host, std::uint16_t port) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(port);
+    ::inet_pton(AF_INET, host.c_str(), &sa.sin_addr);
+    return sa;
+}
+
+std::uint16_t freeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa = ipv4Address("127.0.0.1", 0);
     ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     socklen_t len = sizeof sa;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
@@ -193,11 +199,9 @@ std::uint16_t freeUdpPort() {
 
 int connectTcp(const std::string& host, std::uint16_t port, Ms wait) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    ::inet_pton(AF_INET, host.c_str(), &sa.sin_addr);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 && errno != EINPROGRESS) {
+    const sockaddr_in sa = ipv4Address(host, port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 &&
+        errno != EINPROGRESS) {
         ::close(fd);
         return -1;
     }
@@ -284,11 +288,8 @@ int openSerial(const std::string& path) {
 
 int udpListener(std::uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+    const sockaddr_in sa = ipv4Address("127.0.0.1", port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
         ::close(fd);
         return -1;
     }

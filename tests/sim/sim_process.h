@@ -69,6 +69,9 @@ private:
     bool exited_ = false;
 };
 
+// host:port as a socket address ("0.0.0.0" for any address).
+sockaddr_in ipv4Address(const std::string& host, std::uint16_t port);
+
 // An ephemeral TCP/UDP port on 127.0.0.1 that is free right now.
 std::uint16_t freeUdpPort();
 

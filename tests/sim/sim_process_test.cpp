@@ -63,6 +63,11 @@ struct Link {
     }
 };
 
+// A per-process name in the temporary directory.
+std::filesystem::path tempPath(const std::string& stem, const std::string& suffix = "") {
+    return std::filesystem::temp_directory_path() / (stem + std::to_string(::getpid()) + suffix);
+}
+
 Link tcpTo(const SimProcess& sim, int number = 1) {
     const DeviceLine& d = sim.device(number);
     return Link(connectTcp(d.host, d.port));
@@ -147,8 +152,7 @@ TEST(SimOverTcp, APresetBlockIsKeptByteForByte) {
 }
 
 TEST(SimOverTcp, StartsFromAPresetFile) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("tq50r-sim-preset-" + std::to_string(::getpid()) + ".bin");
+    const auto path = tempPath("tq50r-sim-preset-", ".bin");
     eq::EqSetting setting = eq::startSetting();
     setting.trimDb = -3;
     const protocol::ParameterBlock block = protocol::buildParameterBlock(setting, false);
@@ -227,8 +231,7 @@ TEST(SimOverTcp, OneClientAtATimeTheNewestWins) {
 }
 
 TEST(SimOverTcp, LogsEveryReceivedFrame) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("tq50r-sim-frames-" + std::to_string(::getpid()) + ".log");
+    const auto path = tempPath("tq50r-sim-frames-", ".log");
     std::filesystem::remove(path);
     {
         SimProcess sim(quietArgs({"--log-file", path.string()}));
@@ -364,8 +367,7 @@ TEST(SimFaults, ControlCommandsReportErrors) {
 // ---- the serial device --------------------------------------------------------------
 
 TEST(SimOverSerial, AnswersOnThePseudoTerminalAndSurvivesUnplug) {
-    const auto link =
-        std::filesystem::temp_directory_path() / ("tq50r-sim-tty-" + std::to_string(::getpid()));
+    const auto link = tempPath("tq50r-sim-tty-");
     SimProcess sim(quietArgs({"--devices", "0", "--serial", "1", "--serial-link", link.string()}));
     ASSERT_TRUE(sim.ready());
     ASSERT_EQ(sim.devices().size(), 1U);
@@ -553,10 +555,7 @@ TEST(SimDiscovery, LeavesTheApplicationsPortsFreeToBindOnAnyAddress) {
     // The application binds its listeners to any address, without address reuse.
     for (const std::uint16_t port : {port8000, module}) {
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in any{};
-        any.sin_family = AF_INET;
-        any.sin_port = htons(port);
-        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        const sockaddr_in any = ipv4Address("0.0.0.0", port);
         EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any), 0) << port;
         ::close(fd);
     }
@@ -571,11 +570,8 @@ TEST(SimDiscovery, AnswersSearchesAndSwitchesPathsAtRunTime) {
     SimProcess sim(args);
     ASSERT_TRUE(sim.ready());
 
-    sockaddr_in device{};
-    device.sin_family = AF_INET;
-    ::inet_pton(AF_INET, "127.0.0.2", &device.sin_addr);
     const auto search = [&](int fd, std::uint16_t port, const Bytes& data) {
-        device.sin_port = htons(port);
+        const sockaddr_in device = ipv4Address("127.0.0.2", port);
         return ::sendto(fd, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&device),
                         sizeof device) == static_cast<ssize_t>(data.size());
     };
