@@ -81,10 +81,7 @@ TEST(SimDeviceRequests, StatusAndBurnInRepliesReadBackAsSet) {
     const Bytes burning = onlyAnswer(device, bytesOf(protocol::buildRequest(CommandCode::Burning)));
     // count 3, minutes below 10000 = 9999 (0F 27), tens of thousands = 2 (02 00)
     EXPECT_EQ(burning[7], 3);
-    EXPECT_EQ(burning[9], 0x0F);
-    EXPECT_EQ(burning[10], 0x27);
-    EXPECT_EQ(burning[11], 0x02);
-    EXPECT_EQ(burning[12], 0x00);
+    EXPECT_EQ(Bytes(burning.begin() + 9, burning.begin() + 13), (Bytes{0x0F, 0x27, 0x02, 0x00}));
     const auto report = protocol::readBurningReport(view(burning));
     ASSERT_TRUE(report);
     EXPECT_EQ(report->count, 3);
@@ -116,12 +113,11 @@ TEST(SimDeviceSetting, EchoesStoredBandTrimAndBypass) {
     band.qIndex = 35;
     band.off = true;
 
-    const Bytes bandFrame = bytesOf(protocol::buildBandFrame(3, band));
-    EXPECT_EQ(onlyAnswer(device, bandFrame), bandFrame);
-    const Bytes trimFrame = bytesOf(protocol::buildTrimFrame(-5));
-    EXPECT_EQ(onlyAnswer(device, trimFrame), trimFrame);
-    const Bytes bypassFrame = bytesOf(protocol::buildBypassFrame(true));
-    EXPECT_EQ(onlyAnswer(device, bypassFrame), bypassFrame);
+    for (const Bytes& frame :
+         {bytesOf(protocol::buildBandFrame(3, band)), bytesOf(protocol::buildTrimFrame(-5)),
+          bytesOf(protocol::buildBypassFrame(true))}) {
+        EXPECT_EQ(onlyAnswer(device, frame), frame) << int(frame[protocol::CommandOffset]);
+    }
 
     // The recalled block holds what was stored, at its block positions.
     const Bytes block = onlyAnswer(device, bytesOf(protocol::buildRequest(CommandCode::Recall)));
