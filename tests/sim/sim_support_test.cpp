@@ -227,24 +227,20 @@ std::vector<Bytes> parsed(const Bytes& stream) {
     return frames;
 }
 
-TEST(AnswerShaping, WithoutFaultsEachFrameLeavesWholeAndAtOnce) {
-    std::mt19937 rng(1);
+// Each frame leaves whole; a delay puts only the first chunk later.
+TEST(AnswerShaping, WithoutSplitOrGarbageFramesLeaveWholeAndOnlyTheFirstIsDelayed) {
     const auto frames = sampleFrames();
-    const auto chunks = shapeAnswer(frames, FaultSettings{}, rng);
-    ASSERT_EQ(chunks.size(), 2U);
-    EXPECT_EQ(chunks[0].bytes, frames[0]);
-    EXPECT_EQ(chunks[1].bytes, frames[1]);
-    EXPECT_EQ(chunks[0].delayMs + chunks[1].delayMs, 0);
-}
-
-TEST(AnswerShaping, DelayPutsOnlyTheFirstChunkLater) {
-    std::mt19937 rng(1);
-    FaultSettings faults;
-    faults.delayMs = 300;
-    const auto chunks = shapeAnswer(sampleFrames(), faults, rng);
-    ASSERT_EQ(chunks.size(), 2U);
-    EXPECT_EQ(chunks[0].delayMs, 300);
-    EXPECT_EQ(chunks[1].delayMs, 0);
+    for (const int delayMs : {0, 300}) {
+        std::mt19937 rng(1);
+        FaultSettings faults;
+        faults.delayMs = delayMs;
+        const auto chunks = shapeAnswer(frames, faults, rng);
+        ASSERT_EQ(chunks.size(), 2U) << "delay " << delayMs;
+        EXPECT_EQ(chunks[0].bytes, frames[0]);
+        EXPECT_EQ(chunks[1].bytes, frames[1]);
+        EXPECT_EQ(chunks[0].delayMs, delayMs);
+        EXPECT_EQ(chunks[1].delayMs, 0);
+    }
 }
 
 TEST(AnswerShaping, SplitAndGarbageStillCarryEveryFrameIntact) {
