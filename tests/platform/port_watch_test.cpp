@@ -1,8 +1,7 @@
 #include "platform/port_watch.h"
 #include "platform/serial_ports.h"
+#include "transport/test_support.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <filesystem>
 #include <fstream>
@@ -10,19 +9,9 @@
 #include <random>
 
 using tq50r::platform::PortWatch;
+using tq50r::transport::testing::pumpUntil;
 
 namespace {
-
-constexpr int kWaitLimitMs = 3000;
-
-bool pumpUntil(const std::function<bool()>& done, int limitMs = kWaitLimitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < limitMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return done();
-}
 
 QStringList names(const QSignalSpy& spy) {
     QStringList out;
