@@ -313,12 +313,6 @@ TEST(MainWindow, ResetImageAppliesTheFlatSettingOffline) {
     EXPECT_EQ(w.form->eqEditor().trimEdit()->text(), QStringLiteral("0"));
 }
 
-} // namespace
-} // namespace tq50r::app
-
-namespace tq50r::app {
-namespace {
-
 // The whole window after a few edits: the plot shows the new curve and the
 // picture is saved for a look when TQ50R_SHOT_DIR names a folder.
 TEST(MainWindow, RendersTheEditedCurve) {
