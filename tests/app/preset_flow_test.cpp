@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace tq50r::app {
 namespace {
@@ -52,6 +53,15 @@ QByteArray presetWithLine(const QByteArray& text, int lineIndex, const QByteArra
     QList<QByteArray> lines = text.split('\n');
     lines[lineIndex] = line + '\r';
     return lines.join('\n');
+}
+
+// Saves a preset at `path` from a window of its own, with `setting` if one is given.
+bool savePresetAs(const QString& path, const std::optional<eq::EqSetting>& setting = {}) {
+    ScriptedWindow w;
+    if (setting)
+        w.form->setting() = *setting;
+    w.saveNames = {path};
+    return w.form->savePreset();
 }
 
 eq::EqSetting editedSetting(bool bypass) {
@@ -104,9 +114,7 @@ TEST(PresetFlow, SaveThenOpenRestoresTrimBypassAndBands) {
 TEST(PresetFlow, SavedStartSettingHasTheKnownLines) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("start.bin"));
-    ScriptedWindow w;
-    w.saveNames = {path};
-    ASSERT_TRUE(w.form->savePreset());
+    ASSERT_TRUE(savePresetAs(path));
     const QByteArray text = readAll(path);
     EXPECT_TRUE(text.startsWith("0x01\r\n0x20\r\n0x03\r\n0x40\r\n0x4A\r\n0x14\r\n0x01\r\n0x79\r\n"
                                 "0x00\r\n0x00\r\n0x01\r\n0x1E\r\n0x00\r\n0x63\r\n0x30\r\n0x01\r\n"
@@ -169,12 +177,7 @@ TEST(PresetFlow, CancelledDialogsChangeNothing) {
 TEST(PresetFlow, OpenSavesThePresentPresetFirstWhenAsked) {
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("source.bin"));
-    {
-        ScriptedWindow other;
-        other.form->setting() = editedSetting(false);
-        other.saveNames = {source};
-        ASSERT_TRUE(other.form->savePreset());
-    }
+    ASSERT_TRUE(savePresetAs(source, editedSetting(false)));
     const QString backup = dir.filePath(QStringLiteral("backup.bin"));
     ScriptedWindow w;
     w.answers = {true};
@@ -189,11 +192,7 @@ TEST(PresetFlow, OpenSavesThePresentPresetFirstWhenAsked) {
 TEST(PresetFlow, FailedOpenLeavesSettingAndCaptionAlone) {
     QTemporaryDir dir;
     const QString good = dir.filePath(QStringLiteral("good.bin"));
-    {
-        ScriptedWindow other;
-        other.saveNames = {good};
-        ASSERT_TRUE(other.form->savePreset());
-    }
+    ASSERT_TRUE(savePresetAs(good));
     const QByteArray text = readAll(good);
     struct Case {
         const char* name;
