@@ -17,6 +17,8 @@ namespace {
 constexpr int HighShelf = static_cast<int>(EqBandType::HighShelf);
 constexpr int Peak = static_cast<int>(EqBandType::Peak);
 constexpr int LowShelf = static_cast<int>(EqBandType::LowShelf);
+// Where the five bands start, and where the device's reset block puts them.
+constexpr int StartFreqIndexes[BandCount] = {0, 50, 100, 150, 200};
 
 EqSetting withBand(int n, int type, int freqIndex) {
     EqSetting setting = startSetting();
@@ -68,11 +70,10 @@ TEST(Tables, QValuesHoldTheirOneRepeat) {
 
 TEST(StartSetting, FivePeaksOneOctaveAndAHalfApartAtZeroDb) {
     const EqSetting setting = startSetting();
-    const int freqIndexes[] = {0, 50, 100, 150, 200};
     for (int n = 1; n <= BandCount; ++n) {
         const EqBand& band = setting.band(n);
         EXPECT_EQ(band.bandType(), EqBandType::Peak);
-        EXPECT_EQ(band.freqIndex, freqIndexes[n - 1]);
+        EXPECT_EQ(band.freqIndex, StartFreqIndexes[n - 1]);
         EXPECT_EQ(band.qIndex, 35);
         EXPECT_EQ(band.gainIndex, ZeroGainIndex);
         EXPECT_FALSE(band.off);
@@ -402,9 +403,8 @@ BlockFields resetFields() {
     BlockFields fields;
     fields.trim = 121;
     fields.bypass = 0;
-    const int freqIndexes[] = {0, 50, 100, 150, 200};
     for (int i = 0; i < BandCount; ++i) {
-        const int index = freqIndexes[i];
+        const int index = StartFreqIndexes[i];
         fields.bands[static_cast<std::size_t>(i)] =
             BandBytes{1,
                       static_cast<std::uint8_t>(index / 100),
