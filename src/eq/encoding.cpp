@@ -92,4 +92,15 @@ BandBytes encodeBand(const EqBand& band, bool offByte) {
     return bytes;
 }
 
+BlockFields encodeBlockFields(const EqSetting& setting, bool connected) {
+    BlockFields fields;
+    fields.trim = encodeTrim(setting.trimDb);
+    fields.bypass = setting.bypass ? 1 : 0;
+    for (std::size_t i = 0; i < fields.bands.size(); ++i) {
+        const EqBand& band = setting.bands[i];
+        fields.bands[i] = encodeBand(band, connected ? band.deviceOff : band.off);
+    }
+    return fields;
+}
+
 } // namespace tq50r::eq

@@ -57,4 +57,8 @@ struct BlockFields {
     std::array<BandBytes, BandCount> bands{};
 };
 
+// The whole setting as a block carries it; the off bytes are `deviceOff` while
+// connected, `off` otherwise.
+BlockFields encodeBlockFields(const EqSetting& setting, bool connected);
+
 } // namespace tq50r::eq

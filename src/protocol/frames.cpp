@@ -20,17 +20,6 @@ constexpr std::size_t TrimByteOffset = 6;
 constexpr std::size_t BandNumberOffset = 7;
 constexpr std::size_t BandBytesOffset = 8; // type, freq high, freq low, gain, q, off
 constexpr std::size_t BypassByteOffset = 7;
-constexpr std::size_t RevisionOffset = 23;
-constexpr std::size_t MacOffset = 7;
-constexpr std::size_t TemperatureOffset = 9;
-constexpr std::size_t ProtectionOffset = 17;
-constexpr std::size_t OverTemperatureOffset = 18;
-constexpr std::size_t VoltageOffset = 19;
-constexpr std::size_t StandbyOffset = 20;
-constexpr std::size_t BurnCountOffset = 7;
-constexpr std::size_t BurnMinutesLowOffset = 9;
-constexpr std::size_t BurnMinutesHighOffset = 11;
-constexpr std::uint32_t MinutesPerHighUnit = 10000;
 
 // Fixed bytes of a block built here (offsets 10..15).
 constexpr std::size_t BlockFixedOffset = 10;
@@ -51,13 +40,6 @@ constexpr char HexDigits[] = "0123456789ABCDEF";
 constexpr unsigned HexBase = 16;
 constexpr unsigned NibbleBits = 4;
 constexpr std::uint8_t NibbleMask = 0x0F;
-
-template <std::size_t N> void putHeader(std::array<std::uint8_t, N>& frame, CommandCode code) {
-    std::copy(FrameHeader.begin(), FrameHeader.end(), frame.begin());
-    frame[LengthOffset] = static_cast<std::uint8_t>(N);
-    frame[CommandOffset] = static_cast<std::uint8_t>(code);
-    std::copy(FrameTrailer.begin(), FrameTrailer.end(), frame.end() - FrameTrailer.size());
-}
 
 void putBandBytes(std::uint8_t* out, const eq::BandBytes& b) {
     out[TypeField] = b.typeCode;
@@ -121,15 +103,39 @@ const ParameterBlock ResetBlock = {
     0x01, 0x05, 0x60, // 71..73
 };
 
+void putFrameEnvelope(std::span<std::uint8_t> frame, CommandCode code) {
+    std::copy(FrameHeader.begin(), FrameHeader.end(), frame.begin());
+    frame[LengthOffset] = static_cast<std::uint8_t>(frame.size());
+    frame[CommandOffset] = static_cast<std::uint8_t>(code);
+    std::copy(FrameTrailer.begin(), FrameTrailer.end(), frame.end() - FrameTrailer.size());
+}
+
+NameField nameField(std::string_view name) {
+    NameField field{};
+    std::fill(field.begin(), field.end() - 1, NamePadByte);
+    const std::size_t n = std::min(name.size(), RenameMaxNameBytes);
+    std::copy_n(name.begin(), n, field.begin());
+    return field;
+}
+
+void writeBlockFields(ParameterBlock& blockBytes, const eq::BlockFields& fields) {
+    blockBytes[block::TrimOffset] = fields.trim;
+    blockBytes[block::BypassOffset] = fields.bypass;
+    for (std::size_t i = 0; i < fields.bands.size(); ++i) {
+        putBandBytes(blockBytes.data() + block::FirstBandOffset + i * block::BandRecordSize,
+                     fields.bands[i]);
+    }
+}
+
 RequestFrame buildRequest(CommandCode code) {
     RequestFrame frame{};
-    putHeader(frame, code);
+    putFrameEnvelope(frame, code);
     return frame;
 }
 
 TrimFrame buildTrimFrame(int trimDb) {
     TrimFrame frame{};
-    putHeader(frame, CommandCode::Trim);
+    putFrameEnvelope(frame, CommandCode::Trim);
     frame[TrimByteOffset] = eq::encodeTrim(trimDb);
     frame[TrimByteOffset + 1] = TrimFixedByte;
     return frame;
@@ -137,7 +143,7 @@ TrimFrame buildTrimFrame(int trimDb) {
 
 BandFrame buildBandFrame(int bandNumber, const eq::EqBand& band) {
     BandFrame frame{};
-    putHeader(frame, CommandCode::Band);
+    putFrameEnvelope(frame, CommandCode::Band);
     frame[PayloadOffset] = BandFixedByte;
     frame[BandNumberOffset] = static_cast<std::uint8_t>(bandNumber);
     putBandBytes(frame.data() + BandBytesOffset, eq::encodeBand(band, band.off));
@@ -146,7 +152,7 @@ BandFrame buildBandFrame(int bandNumber, const eq::EqBand& band) {
 
 BypassFrame buildBypassFrame(bool bypass) {
     BypassFrame frame{};
-    putHeader(frame, CommandCode::Bypass);
+    putFrameEnvelope(frame, CommandCode::Bypass);
     frame[PayloadOffset] = BypassFixedByte;
     frame[BypassByteOffset] = bypass ? 1 : 0;
     return frame;
@@ -154,13 +160,10 @@ BypassFrame buildBypassFrame(bool bypass) {
 
 RenameFrame buildRenameFrame(std::string_view name) {
     RenameFrame frame{};
-    putHeader(frame, CommandCode::Rename);
+    putFrameEnvelope(frame, CommandCode::Rename);
     frame[PayloadOffset] = RenameFixedByte;
-    auto field = frame.begin() + NameFieldOffset;
-    std::fill(field, field + RenameMaxNameBytes, NamePadByte);
-    field[RenameMaxNameBytes] = 0x00;
-    const std::size_t n = std::min(name.size(), RenameMaxNameBytes);
-    std::copy(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(n), field);
+    const NameField field = nameField(name);
+    std::copy(field.begin(), field.end(), frame.begin() + NameFieldOffset);
     return frame;
 }
 
@@ -170,26 +173,19 @@ std::optional<MacFrame> buildMacFrame(std::string_view macTextIn) {
         return std::nullopt;
     }
     MacFrame frame{};
-    putHeader(frame, CommandCode::SetMac);
+    putFrameEnvelope(frame, CommandCode::SetMac);
     frame[PayloadOffset] = SetMacFixedByte;
-    std::copy(bytes->begin(), bytes->end(), frame.begin() + MacOffset);
+    std::copy(bytes->begin(), bytes->end(), frame.begin() + MacFieldOffset);
     return frame;
 }
 
 ParameterBlock buildParameterBlock(const eq::EqSetting& setting, bool connected) {
     ParameterBlock out{}; // reserved bytes 46..70 stay zero
-    putHeader(out, CommandCode::Setting);
+    putFrameEnvelope(out, CommandCode::Setting);
     out[block::PresetMarkOffset] = BlockPresetMark;
-    out[block::TrimOffset] = eq::encodeTrim(setting.trimDb);
     out[block::UnusedOffset8] = 0;
-    out[block::BypassOffset] = setting.bypass ? 1 : 0;
     std::copy(BlockFixedBytes.begin(), BlockFixedBytes.end(), out.begin() + BlockFixedOffset);
-    for (std::size_t i = 0; i < setting.bands.size(); ++i) {
-        const eq::EqBand& band = setting.bands[i];
-        const bool off = connected ? band.deviceOff : band.off;
-        putBandBytes(out.data() + block::FirstBandOffset + i * block::BandRecordSize,
-                     eq::encodeBand(band, off));
-    }
+    writeBlockFields(out, eq::encodeBlockFields(setting, connected));
     return out;
 }
 
@@ -211,13 +207,13 @@ std::size_t layoutSize(std::uint8_t command) {
     case CommandCode::Setting:
         return block::ReadEnd;
     case CommandCode::Connect:
-        return RevisionOffset + 1;
+        return reply::RevisionOffset + 1;
     case CommandCode::MacReport:
-        return MacOffset + MacByteCount;
+        return MacFieldOffset + MacByteCount;
     case CommandCode::ReadState:
-        return StandbyOffset + 1;
+        return reply::StandbyOffset + 1;
     case CommandCode::Burning:
-        return BurnMinutesHighOffset + 2;
+        return reply::BurnMinutesHighOffset + 2;
     default:
         return MinFrameSize;
     }
@@ -296,7 +292,7 @@ std::optional<ConnectReply> readConnectReply(FrameBytes frame) {
     }
     ConnectReply reply;
     reply.name = nameFromField(frame.subspan<NameFieldOffset, NameFieldSize>());
-    reply.revision = frame[RevisionOffset];
+    reply.revision = frame[reply::RevisionOffset];
     return reply;
 }
 
@@ -305,7 +301,7 @@ std::optional<MacBytes> readMacReport(FrameBytes frame) {
         return std::nullopt;
     }
     MacBytes mac{};
-    std::copy_n(frame.begin() + MacOffset, MacByteCount, mac.begin());
+    std::copy_n(frame.begin() + MacFieldOffset, MacByteCount, mac.begin());
     return mac;
 }
 
@@ -314,11 +310,11 @@ std::optional<DeviceState> readDeviceState(FrameBytes frame) {
         return std::nullopt;
     }
     DeviceState state;
-    state.temperatureReading = readLe16(frame, TemperatureOffset);
-    state.protection = frame[ProtectionOffset];
-    state.overTemperature = frame[OverTemperatureOffset];
-    state.voltage = frame[VoltageOffset];
-    state.standby = frame[StandbyOffset];
+    state.temperatureReading = readLe16(frame, reply::TemperatureOffset);
+    state.protection = frame[reply::ProtectionOffset];
+    state.overTemperature = frame[reply::OverTemperatureOffset];
+    state.voltage = frame[reply::VoltageOffset];
+    state.standby = frame[reply::StandbyOffset];
     return state;
 }
 
@@ -327,10 +323,11 @@ std::optional<BurningReport> readBurningReport(FrameBytes frame) {
         return std::nullopt;
     }
     BurningReport report;
-    report.count = frame[BurnCountOffset];
+    report.count = frame[reply::BurnCountOffset];
     report.totalMinutes =
-        readLe16(frame, BurnMinutesLowOffset) +
-        MinutesPerHighUnit * static_cast<std::uint32_t>(readLe16(frame, BurnMinutesHighOffset));
+        readLe16(frame, reply::BurnMinutesLowOffset) +
+        reply::MinutesPerHighUnit *
+            static_cast<std::uint32_t>(readLe16(frame, reply::BurnMinutesHighOffset));
     return report;
 }
 

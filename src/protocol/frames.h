@@ -81,6 +81,27 @@ inline constexpr std::size_t NameFieldOffset = 7;
 inline constexpr std::size_t NameFieldSize = 16;
 // The longest name a Rename frame carries; the field's final 0x00 is kept.
 inline constexpr std::size_t RenameMaxNameBytes = NameFieldSize - 1;
+using NameField = std::array<std::uint8_t, NameFieldSize>;
+
+// SetMac and MacReport carry the six MAC bytes from this offset.
+inline constexpr std::size_t MacFieldOffset = 7;
+
+// Fields of the frames only a device sends.
+namespace reply {
+inline constexpr std::size_t RevisionOffset = 23;   // Connect: after the name field
+inline constexpr std::size_t TemperatureOffset = 9; // ReadState: little-endian reading
+// ReadState flags, one byte each in this order.
+inline constexpr std::size_t ProtectionOffset = 17;
+inline constexpr std::size_t OverTemperatureOffset = 18;
+inline constexpr std::size_t VoltageOffset = 19;
+inline constexpr std::size_t StandbyOffset = 20;
+// Burning: the count, then the total minutes as two little-endian numbers,
+// minutes below MinutesPerHighUnit and whole units of MinutesPerHighUnit.
+inline constexpr std::size_t BurnCountOffset = 7;
+inline constexpr std::size_t BurnMinutesLowOffset = 9;
+inline constexpr std::size_t BurnMinutesHighOffset = 11;
+inline constexpr std::uint32_t MinutesPerHighUnit = 10000;
+} // namespace reply
 
 // ParameterBlock layout.
 namespace block {
@@ -101,6 +122,17 @@ inline constexpr std::size_t ReadEnd = ReservedOffset;
 extern const ParameterBlock ResetBlock;
 
 // ---- builders -------------------------------------------------------------
+
+// Writes header, length (the frame's size), command and trailer into `frame`,
+// which holds at least MinFrameSize bytes plus the trailer; the bytes in between
+// stay as they are.
+void putFrameEnvelope(std::span<std::uint8_t> frame, CommandCode code);
+// A name as the name field carries it: its first RenameMaxNameBytes bytes,
+// padded with spaces, then 0x00.
+NameField nameField(std::string_view name);
+// Writes trim, bypass and the five band records into `block` (the inverse of
+// readParameterBlock); every other byte stays as it is.
+void writeBlockFields(ParameterBlock& block, const eq::BlockFields& fields);
 
 // A frame without payload: Poll, Recall, Connect, ReadState or Burning.
 RequestFrame buildRequest(CommandCode code);

@@ -9,20 +9,14 @@ namespace tq50r::sim {
 namespace {
 
 using protocol::CommandCode;
-namespace block = protocol::block;
 
-constexpr std::uint8_t NamePadByte = 0x20;
-constexpr std::size_t SetMacEnd = protocol::NameFieldOffset + protocol::MacByteCount;
+constexpr std::size_t SetMacEnd = protocol::MacFieldOffset + protocol::MacByteCount;
 constexpr unsigned BitsPerByte = 8;
 constexpr unsigned LowByteMask = 0xFF;
 
 Bytes frameWithPayload(CommandCode code, std::size_t size) {
     Bytes frame(size, 0);
-    std::copy(protocol::FrameHeader.begin(), protocol::FrameHeader.end(), frame.begin());
-    frame[protocol::LengthOffset] = static_cast<std::uint8_t>(size);
-    frame[protocol::CommandOffset] = static_cast<std::uint8_t>(code);
-    std::copy(protocol::FrameTrailer.begin(), protocol::FrameTrailer.end(),
-              frame.end() - static_cast<std::ptrdiff_t>(protocol::FrameTrailer.size()));
+    protocol::putFrameEnvelope(frame, code);
     return frame;
 }
 
@@ -55,10 +49,7 @@ SimDevice::SimDevice(const protocol::ParameterBlock& start) {
 }
 
 void SimDevice::setName(std::string_view name) {
-    name_.fill(NamePadByte);
-    name_.back() = 0x00;
-    const std::size_t n = std::min(name.size(), protocol::RenameMaxNameBytes);
-    std::copy_n(name.begin(), n, name_.begin());
+    name_ = protocol::nameField(name);
 }
 
 std::string SimDevice::name() const {
@@ -74,11 +65,7 @@ void SimDevice::storeBlock(protocol::FrameBytes frame) {
     // Bytes the device does not interpret are kept exactly as they came.
     const std::size_t n = std::min(frame.size(), block_.size());
     std::copy_n(frame.begin(), n, block_.begin());
-    std::copy(protocol::FrameHeader.begin(), protocol::FrameHeader.end(), block_.begin());
-    block_[protocol::LengthOffset] = static_cast<std::uint8_t>(protocol::ParameterBlockSize);
-    block_[protocol::CommandOffset] = static_cast<std::uint8_t>(CommandCode::Setting);
-    std::copy(protocol::FrameTrailer.begin(), protocol::FrameTrailer.end(),
-              block_.begin() + block::TrailerOffset);
+    protocol::putFrameEnvelope(block_, CommandCode::Setting);
 
     const eq::BlockFields fields = protocol::readParameterBlock(block_);
     setting_.trimDb = eq::decodeTrim(fields.trim);
@@ -90,16 +77,8 @@ void SimDevice::storeBlock(protocol::FrameBytes frame) {
 }
 
 void SimDevice::writeInterpretedBytes() {
-    block_[block::TrimOffset] = eq::encodeTrim(setting_.trimDb);
-    block_[block::BypassOffset] = setting_.bypass ? 1 : 0;
-    for (std::size_t i = 0; i < setting_.bands.size(); ++i) {
-        const eq::EqBand& band = setting_.bands[i];
-        const eq::BandBytes b = eq::encodeBand(band, band.off);
-        const std::size_t at = block::FirstBandOffset + i * block::BandRecordSize;
-        const std::array<std::uint8_t, block::BandRecordSize> record = {
-            b.typeCode, b.freqHigh, b.freqLow, b.gainIndex, b.qIndex, b.off};
-        std::copy(record.begin(), record.end(), block_.begin() + static_cast<std::ptrdiff_t>(at));
-    }
+    // A device band's `off` and `deviceOff` are the same flag.
+    protocol::writeBlockFields(block_, eq::encodeBlockFields(setting_, false));
 }
 
 Bytes SimDevice::bandReport(int n) const {
@@ -110,7 +89,7 @@ Bytes SimDevice::connectReply() const {
     Bytes frame = frameWithPayload(CommandCode::Connect, reply::ConnectSize);
     frame[protocol::PayloadOffset] = reply::ConnectFixedByte6;
     std::copy(name_.begin(), name_.end(), frame.begin() + protocol::NameFieldOffset);
-    frame[reply::RevisionOffset] = revision;
+    frame[protocol::reply::RevisionOffset] = revision;
     return frame;
 }
 
@@ -120,25 +99,29 @@ Bytes SimDevice::settingReply() const {
 
 Bytes SimDevice::statusReply() const {
     Bytes frame = frameWithPayload(CommandCode::ReadState, reply::StatusSize);
-    putLittleEndian16(frame, reply::ReadingOffset, status.temperatureReading);
-    std::copy(status.flags.begin(), status.flags.end(), frame.begin() + reply::FlagsOffset);
+    putLittleEndian16(frame, protocol::reply::TemperatureOffset, status.temperatureReading);
+    // The four flags lie in a row from the protection flag on.
+    std::copy(status.flags.begin(), status.flags.end(),
+              frame.begin() + protocol::reply::ProtectionOffset);
     return frame;
 }
 
 Bytes SimDevice::burningReply() const {
     Bytes frame = frameWithPayload(CommandCode::Burning, reply::BurningSize);
-    frame[reply::BurnCountOffset] = burnIn.count;
-    putLittleEndian16(frame, reply::BurnLowOffset, burnIn.minutes % reply::BurnMinutesPerHigh);
+    using protocol::reply::MinutesPerHighUnit;
+    frame[protocol::reply::BurnCountOffset] = burnIn.count;
+    putLittleEndian16(frame, protocol::reply::BurnMinutesLowOffset,
+                      burnIn.minutes % MinutesPerHighUnit);
     // The high word holds tens of thousands of minutes; beyond 16 bits it saturates.
     constexpr std::uint32_t MaxHigh = 0xFFFF;
-    putLittleEndian16(frame, reply::BurnHighOffset,
-                      std::min(burnIn.minutes / reply::BurnMinutesPerHigh, MaxHigh));
+    putLittleEndian16(frame, protocol::reply::BurnMinutesHighOffset,
+                      std::min(burnIn.minutes / MinutesPerHighUnit, MaxHigh));
     return frame;
 }
 
 Bytes SimDevice::macReport() const {
     Bytes frame = frameWithPayload(CommandCode::MacReport, reply::MacReportSize);
-    std::copy(mac.begin(), mac.end(), frame.begin() + reply::MacOffset);
+    std::copy(mac.begin(), mac.end(), frame.begin() + protocol::MacFieldOffset);
     return frame;
 }
 
@@ -205,7 +188,7 @@ std::vector<Bytes> SimDevice::answer(protocol::FrameBytes frame) {
         return {};
     case CommandCode::SetMac:
         if (frame.size() >= SetMacEnd) {
-            std::copy_n(frame.begin() + protocol::NameFieldOffset, mac.size(), mac.begin());
+            std::copy_n(frame.begin() + protocol::MacFieldOffset, mac.size(), mac.begin());
         }
         return {};
     case CommandCode::MacReport:

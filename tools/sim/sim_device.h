@@ -18,21 +18,14 @@
 
 namespace tq50r::sim {
 
-// Reply layouts of the frames only a device sends, as the application reads them.
+// Sizes of the frames only a device sends; their fields lie where the
+// application's readers look for them.
 namespace reply {
-inline constexpr std::size_t ConnectSize = 27; // name 7..22, revision 23
-inline constexpr std::size_t RevisionOffset = 23;
+inline constexpr std::size_t ConnectSize = 27;
 inline constexpr std::uint8_t ConnectFixedByte6 = 0x01;
-inline constexpr std::size_t StatusSize = 24; // reading 9..10, flags 17..20
-inline constexpr std::size_t ReadingOffset = 9;
-inline constexpr std::size_t FlagsOffset = 17;
-inline constexpr std::size_t BurningSize = 16; // count 7, minutes 9..10 and 11..12
-inline constexpr std::size_t BurnCountOffset = 7;
-inline constexpr std::size_t BurnLowOffset = 9;
-inline constexpr std::size_t BurnHighOffset = 11;
-inline constexpr std::uint32_t BurnMinutesPerHigh = 10000;
-inline constexpr std::size_t MacReportSize = 16; // MAC 7..12
-inline constexpr std::size_t MacOffset = 7;
+inline constexpr std::size_t StatusSize = 24;
+inline constexpr std::size_t BurningSize = 16;
+inline constexpr std::size_t MacReportSize = 16;
 } // namespace reply
 
 struct DeviceStatus {
@@ -48,7 +41,7 @@ struct BurnIn {
 
 class SimDevice {
 public:
-    using NameField = std::array<std::uint8_t, protocol::NameFieldSize>;
+    using NameField = protocol::NameField;
 
     // Starts from `block` (the reset setting unless a preset says otherwise).
     explicit SimDevice(const protocol::ParameterBlock& block = protocol::ResetBlock);
