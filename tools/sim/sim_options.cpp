@@ -1,6 +1,7 @@
 #include "sim_options.h"
 
 #include "net_guard.h"
+#include "protocol/frames.h"
 
 #include <arpa/inet.h>
 #include <charconv>
@@ -61,20 +62,6 @@ bool parseFlags(const std::string& text, std::array<std::uint8_t, StatusFlagCoun
         return false;
     }
     out = flags;
-    return true;
-}
-
-bool isHexMac(const std::string& text) {
-    constexpr std::size_t MacDigits = 12;
-    if (text.size() != MacDigits) {
-        return false;
-    }
-    for (const char c : text) {
-        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-        if (!hex) {
-            return false;
-        }
-    }
     return true;
 }
 
@@ -160,7 +147,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
         {"--mac",
          [&](const std::string& v) {
              o.macText = v;
-             return isHexMac(v);
+             return protocol::macBytesFromText(v).has_value();
          }},
         {"--temperature",
          [&](const std::string& v) { return parseInt(v, o.temperatureReading, 0, MaxReading); }},
