@@ -115,6 +115,10 @@ int clampCoord(int v) {
     return std::clamp(v, -CoordLimitInt, CoordLimitInt);
 }
 
+bool isEmpty(const TRect& r) {
+    return r.Right <= r.Left || r.Bottom <= r.Top;
+}
+
 QRect toQRect(const TRect& r) {
     const int l = clampCoord(r.Left);
     const int t = clampCoord(r.Top);
@@ -439,51 +443,54 @@ void QImageCanvas::LineTo(int x, int y) {
     p.drawLine(QPointF(x0, y0), QPointF(x1, y1));
 }
 
-void QImageCanvas::FrameRect(const TRect& r) {
+QPainter* QImageCanvas::rectPainter(const TRect& r) {
     flushPolyline();
-    if (image_.isNull() || r.Right <= r.Left || r.Bottom <= r.Top) {
+    if (image_.isNull() || isEmpty(r)) {
+        return nullptr;
+    }
+    return &painter();
+}
+
+void QImageCanvas::FrameRect(const TRect& r) {
+    QPainter* const p = rectPainter(r);
+    if (p == nullptr) {
         return;
     }
-    QPainter& p = painter();
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p->setPen(toQColor(Brush.Color));
     penApplied_ = false;
-    p.setPen(toQColor(Brush.Color));
-    penApplied_ = false;
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(toQRect(r).adjusted(0, 0, -1, -1));
+    p->setBrush(Qt::NoBrush);
+    p->drawRect(toQRect(r).adjusted(0, 0, -1, -1));
 }
 
 void QImageCanvas::FillRect(const TRect& r) {
-    flushPolyline();
-    if (image_.isNull() || r.Right <= r.Left || r.Bottom <= r.Top) {
+    QPainter* const p = rectPainter(r);
+    if (p == nullptr) {
         return;
     }
-    QPainter& p = painter();
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
     penApplied_ = false;
-    p.fillRect(toQRect(r), toQColor(Brush.Color));
+    p->fillRect(toQRect(r), toQColor(Brush.Color));
 }
 
 void QImageCanvas::Rectangle(const TRect& r) {
-    flushPolyline();
-    if (image_.isNull() || r.Right <= r.Left || r.Bottom <= r.Top) {
+    QPainter* const p = rectPainter(r);
+    if (p == nullptr) {
         return;
     }
-    QPainter& p = painter();
-    applyPen(p);
-    applyBrush(p, true);
-    p.drawRect(toQRect(r).adjusted(0, 0, -1, -1));
+    applyPen(*p);
+    applyBrush(*p, true);
+    p->drawRect(toQRect(r).adjusted(0, 0, -1, -1));
 }
 
 void QImageCanvas::Ellipse(const TRect& r) {
-    flushPolyline();
-    if (image_.isNull() || r.Right <= r.Left || r.Bottom <= r.Top) {
+    QPainter* const p = rectPainter(r);
+    if (p == nullptr) {
         return;
     }
-    QPainter& p = painter();
-    applyPen(p);
-    applyBrush(p, true);
-    p.drawEllipse(toQRect(r).adjusted(0, 0, -1, -1));
+    applyPen(*p);
+    applyBrush(*p, true);
+    p->drawEllipse(toQRect(r).adjusted(0, 0, -1, -1));
 }
 
 const QFontMetrics& QImageCanvas::metrics() {
@@ -529,7 +536,7 @@ void QImageCanvas::CopyRect(const TRect& destRect, Canvas& source, const TRect& 
         return;
     }
     const QImage& from = src->Image();
-    if (from.isNull() || destRect.Right <= destRect.Left || destRect.Bottom <= destRect.Top) {
+    if (from.isNull() || isEmpty(destRect)) {
         return;
     }
     QPainter& p = painter();

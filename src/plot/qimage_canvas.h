@@ -47,6 +47,9 @@ private:
     void strokeSegment(QPoint a, QPoint b, double radius, QRgb color);
     void applyPen(QPainter& p);
     void applyBrush(QPainter& p, bool filled);
+    // Ends a pending polyline and gives the painter for a shape within r, or nullptr when there
+    // is no image or r is empty (nothing to draw).
+    QPainter* rectPainter(const TRect& r);
     const QFontMetrics& metrics();
 
     QImage image_;
