@@ -523,58 +523,37 @@ void EqEditor::refreshBand(int n) {
     }
 }
 
-void EqEditor::EQTypeClick(int n) {
+void EqEditor::editBand(int n, eq::EditResult (*edit)(eq::EqSetting&, int)) {
     if (isSettling()) {
         return;
     }
-    if (eq::cycleType(setting_, n).refresh) {
+    if (edit(setting_, n).refresh) {
         refreshBand(n);
     }
+}
+
+void EqEditor::EQTypeClick(int n) {
+    editBand(n, eq::cycleType);
 }
 
 void EqEditor::EQImageClick(int n) {
-    if (isSettling()) {
-        return;
-    }
-    if (eq::toggleOff(setting_, n).refresh) {
-        refreshBand(n);
-    }
+    editBand(n, eq::toggleOff);
 }
 
 void EqEditor::EQFreqUpClick(int n) {
-    if (isSettling()) {
-        return;
-    }
-    if (eq::stepFrequencyUp(setting_, n).refresh) {
-        refreshBand(n);
-    }
+    editBand(n, eq::stepFrequencyUp);
 }
 
 void EqEditor::EQFreqDownClick(int n) {
-    if (isSettling()) {
-        return;
-    }
-    if (eq::stepFrequencyDown(setting_, n).refresh) {
-        refreshBand(n);
-    }
+    editBand(n, eq::stepFrequencyDown);
 }
 
 void EqEditor::EQQUpClick(int n) {
-    if (isSettling()) {
-        return;
-    }
-    if (eq::stepQUp(setting_, n).refresh) {
-        refreshBand(n);
-    }
+    editBand(n, eq::stepQUp);
 }
 
 void EqEditor::EQQDownClick(int n) {
-    if (isSettling()) {
-        return;
-    }
-    if (eq::stepQDown(setting_, n).refresh) {
-        refreshBand(n);
-    }
+    editBand(n, eq::stepQDown);
 }
 
 void EqEditor::EQTrkBarChange(int n) {

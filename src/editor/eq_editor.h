@@ -11,6 +11,7 @@
 #include "editor/eq_sender.h"
 #include "editor/graph_mapping.h"
 #include "eq/eq_setting.h"
+#include "eq/operations.h"
 #include "eq/response.h"
 
 #include <QObject>
@@ -193,6 +194,8 @@ private:
     bool shownOff(int n) const;
     // Refresh of a band after an edit: offline redraw, connected send.
     void refreshBand(int n);
+    // A band edit from its buttons: ignored while settling, refreshed when the model asks.
+    void editBand(int n, eq::EditResult (*edit)(eq::EqSetting&, int));
     void sendBand(int n);
     void stepTrim(int step);
     void showBandPictures(int n, bool off);
