@@ -2,6 +2,7 @@
 
 #include "eq/response.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -66,13 +67,7 @@ int hoveredBand(const PlotGeometry& g, const std::array<MarkerState, eq::BandCou
 }
 
 DragTarget dragTarget(const PlotGeometry& g, int trimDb, int xPx, int yPx) {
-    int v = truncToInt(rawY(g, yPx) + g.yMin + MapLevelOffsetDb) + trimDb;
-    if (v > DragMaxLevelDb) {
-        v = DragMaxLevelDb;
-    }
-    if (v < -DragMaxLevelDb) {
-        v = -DragMaxLevelDb;
-    }
+    const int v = std::clamp(trimDb - levelDb(g, yPx), -DragMaxLevelDb, DragMaxLevelDb);
     return DragTarget{-v, frequencyHz(g, xPx)};
 }
 
