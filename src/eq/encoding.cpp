@@ -92,6 +92,17 @@ BandBytes encodeBand(const EqBand& band, bool offByte) {
     return bytes;
 }
 
+EqBand decodeBand(const BandBytes& bytes) {
+    EqBand band;
+    band.type = typeFromWireCode(bytes.typeCode);
+    band.freqIndex = decodeFreqIndex(bytes.freqHigh, bytes.freqLow);
+    band.qIndex = decodeQIndex(bytes.qIndex);
+    band.gainIndex = bytes.gainIndex;
+    band.off = bytes.off != 0;
+    band.deviceOff = band.off;
+    return band;
+}
+
 BlockFields encodeBlockFields(const EqSetting& setting, bool connected) {
     BlockFields fields;
     fields.trim = encodeTrim(setting.trimDb);

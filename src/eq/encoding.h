@@ -45,6 +45,9 @@ struct BandBytes {
 };
 
 BandBytes encodeBand(const EqBand& band, bool offByte);
+// A band as received: type, frequency and Q decoded with their clamps, the gain
+// index taken as is, and both `off` and `deviceOff` set from the off byte.
+EqBand decodeBand(const BandBytes& bytes);
 
 } // namespace tq50r::eq
 

@@ -187,12 +187,7 @@ EditResult applyBandReport(EqSetting& setting, int n, const BandBytes& bytes) {
         return Nothing;
     }
     const EqBand before = *band;
-    band->type = typeFromWireCode(bytes.typeCode);
-    band->freqIndex = decodeFreqIndex(bytes.freqHigh, bytes.freqLow);
-    band->gainIndex = bytes.gainIndex;
-    band->qIndex = decodeQIndex(bytes.qIndex);
-    band->off = bytes.off != 0;
-    band->deviceOff = band->off;
+    *band = decodeBand(bytes);
     return refreshed(!sameBand(before, *band));
 }
 
@@ -203,16 +198,13 @@ EditResult applyBlock(EqSetting& setting, const BlockFields& fields) {
     for (int n = 1; n <= BandCount; ++n) {
         const BandBytes& bytes = fields.bands[static_cast<std::size_t>(n - 1)];
         EqBand& band = setting.band(n);
-        band.type = typeFromWireCode(bytes.typeCode);
-        band.freqIndex = decodeFreqIndex(bytes.freqHigh, bytes.freqLow);
+        const int keptGainIndex = band.gainIndex;
+        band = decodeBand(bytes);
         holdShelfAtSplit(band);
-        band.qIndex = decodeQIndex(bytes.qIndex);
-        band.off = bytes.off != 0;
-        band.deviceOff = band.off;
         const int position = faderPositionFromGainIndex(bytes.gainIndex);
-        if (position != faderPositionFromGainIndex(band.gainIndex)) {
-            band.gainIndex = gainIndexFromFaderPosition(position);
-        }
+        band.gainIndex = position == faderPositionFromGainIndex(keptGainIndex)
+                             ? keptGainIndex
+                             : gainIndexFromFaderPosition(position);
     }
     return refreshed(!sameSetting(before, setting));
 }

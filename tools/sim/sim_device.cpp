@@ -30,14 +30,9 @@ template <std::size_t N> Bytes toBytes(const std::array<std::uint8_t, N>& a) {
 }
 
 // A device keeps what it can play: table indexes and gain within their ranges.
-eq::EqBand decodeBand(const eq::BandBytes& bytes) {
-    eq::EqBand band;
-    band.type = eq::typeFromWireCode(bytes.typeCode);
-    band.freqIndex = eq::decodeFreqIndex(bytes.freqHigh, bytes.freqLow);
-    band.qIndex = eq::decodeQIndex(bytes.qIndex);
-    band.gainIndex = std::clamp(static_cast<int>(bytes.gainIndex), 0, eq::MaxGainIndex);
-    band.off = bytes.off != 0;
-    band.deviceOff = band.off;
+eq::EqBand playableBand(const eq::BandBytes& bytes) {
+    eq::EqBand band = eq::decodeBand(bytes);
+    band.gainIndex = std::clamp(band.gainIndex, 0, eq::MaxGainIndex);
     return band;
 }
 
@@ -57,7 +52,7 @@ std::string SimDevice::name() const {
 }
 
 void SimDevice::storeBand(int n, const eq::BandBytes& bytes) {
-    setting_.band(n) = decodeBand(bytes);
+    setting_.band(n) = playableBand(bytes);
     writeInterpretedBytes();
 }
 
@@ -71,7 +66,7 @@ void SimDevice::storeBlock(protocol::FrameBytes frame) {
     setting_.trimDb = eq::decodeTrim(fields.trim);
     setting_.bypass = fields.bypass != 0;
     for (int i = 0; i < eq::BandCount; ++i) {
-        setting_.band(i + 1) = decodeBand(fields.bands.at(static_cast<std::size_t>(i)));
+        setting_.band(i + 1) = playableBand(fields.bands.at(static_cast<std::size_t>(i)));
     }
     writeInterpretedBytes();
 }
