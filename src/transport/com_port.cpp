@@ -64,6 +64,15 @@ std::int64_t totalTimeoutMs(std::uint32_t multiplierMs, int count, std::uint32_t
     const std::int64_t total = static_cast<std::int64_t>(multiplierMs) * count + constantMs;
     return std::min(total, kLongestTimeoutMs);
 }
+
+using Clock = std::chrono::steady_clock;
+
+// Whole milliseconds left until `deadline`; 0 once it has passed.
+int remainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<std::int64_t>(0, left.count()));
+}
 // Step of the wait for the transmit queue to drain.
 constexpr auto kDrainPollStep = std::chrono::milliseconds(1);
 
@@ -690,18 +699,12 @@ int TComPort::Write(const void* buffer, int count) {
     if (count <= 0) {
         return 0;
     }
-    using Clock = std::chrono::steady_clock;
     std::int64_t limitMs =
         totalTimeoutMs(timeouts_.WriteTotalMultiplier(), count, timeouts_.WriteTotalConstant());
     if (limitMs == 0) {
         limitMs = kUnboundedWriteCapMs;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-    const auto remainingMs = [&deadline] {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        return static_cast<int>(std::max<std::int64_t>(0, left.count()));
-    };
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     int written = 0;
     while (written < count) {
@@ -717,7 +720,7 @@ int TComPort::Write(const void* buffer, int count) {
             CallErrno(ComError::WriteFailed, errno);
             return 0;
         }
-        const int waitMs = remainingMs();
+        const int waitMs = remainingMs(deadline);
         if (waitMs == 0) {
             return written; // write timeout: what went out so far
         }
@@ -729,7 +732,7 @@ int TComPort::Write(const void* buffer, int count) {
     }
     // Sent means on the line: wait for the transmit queue to drain, within the same limit.
     int queued = 0;
-    while (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && remainingMs() > 0) {
+    while (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && remainingMs(deadline) > 0) {
         std::this_thread::sleep_for(kDrainPollStep);
     }
     return written;
@@ -748,7 +751,6 @@ int TComPort::Read(void* buffer, int count) {
     const bool returnAtOnce = timeouts_.ReadInterval() == TComTimeouts::kReadIntervalNoWait &&
                               timeouts_.ReadTotalMultiplier() == 0 &&
                               timeouts_.ReadTotalConstant() == 0;
-    using Clock = std::chrono::steady_clock;
     const auto deadline =
         Clock::now() + std::chrono::milliseconds(totalTimeoutMs(
                            timeouts_.ReadTotalMultiplier(), count, timeouts_.ReadTotalConstant()));
@@ -769,13 +771,12 @@ int TComPort::Read(void* buffer, int count) {
         if (returnAtOnce || n == 0) {
             break;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
+        const int leftMs = remainingMs(deadline);
+        if (leftMs == 0) {
             break;
         }
         pollfd pfd{fd_, POLLIN, 0};
-        (void)::poll(&pfd, 1, static_cast<int>(left));
+        (void)::poll(&pfd, 1, leftMs);
     }
     // Bytes read are no longer "announced and waiting".
     int unread = announcedUnread_.load();
