@@ -20,6 +20,17 @@ const std::vector<std::uint8_t> kFrame(kFrameSize, 0x5A);
 // Long enough for the event thread to post its event before the GUI thread looks.
 constexpr auto kPostSettle = std::chrono::milliseconds(2);
 
+// Opens `port` on the pseudo-terminal with a receive handler that reads what each event
+// announces and adds the byte count to `fed`, as the window's receive handler feeds its parser.
+void openCountingPort(TComPort& port, const PtyPair& pty, std::size_t& fed) {
+    port.setPort(pty.path());
+    port.OnRxChar = [&fed](TComPort& sender, int count) {
+        receiveFromPort(sender, count,
+                        [&fed](std::span<const std::uint8_t> s) { fed += s.size(); });
+    };
+    port.Open();
+}
+
 void BM_WriteFrameToPeer(benchmark::State& state) {
     PtyPair pty;
     TComPort port;
@@ -44,13 +55,8 @@ BENCHMARK(BM_WriteFrameToPeer)->Unit(benchmark::kMicrosecond);
 void BM_ReceiveEventOnGuiThread(benchmark::State& state) {
     PtyPair pty;
     TComPort port;
-    port.setPort(pty.path());
     std::size_t fed = 0;
-    port.OnRxChar = [&fed](TComPort& sender, int count) {
-        receiveFromPort(sender, count,
-                        [&fed](std::span<const std::uint8_t> s) { fed += s.size(); });
-    };
-    port.Open();
+    openCountingPort(port, pty, fed);
     for (auto _ : state) {
         const std::size_t before = fed;
         pty.send(kFrame);
@@ -76,13 +82,8 @@ BENCHMARK(BM_ReceiveEventOnGuiThread)
 void BM_PeerToReceiveHandler(benchmark::State& state) {
     PtyPair pty;
     TComPort port;
-    port.setPort(pty.path());
     std::size_t fed = 0;
-    port.OnRxChar = [&fed](TComPort& sender, int count) {
-        receiveFromPort(sender, count,
-                        [&fed](std::span<const std::uint8_t> s) { fed += s.size(); });
-    };
-    port.Open();
+    openCountingPort(port, pty, fed);
     for (auto _ : state) {
         const std::size_t target = fed + kFrameSize;
         pty.send(kFrame);
