@@ -12,11 +12,7 @@ void sleepPause(std::chrono::milliseconds duration) {
 }
 
 SerialChannel::SerialChannel(TComPort& port, PauseFn pause)
-    : TransportChannel(kSerialChannelKind), port_(port), pause_(std::move(pause)) {
-    if (!pause_) {
-        pause_ = sleepPause;
-    }
-}
+    : TransportChannel(kSerialChannelKind), port_(port), pause_(pauseOrSleep(std::move(pause))) {}
 
 void SerialChannel::setAddress(const std::string& name) {
     port_.setPort(name);

@@ -28,11 +28,7 @@ void ClientSocket::Deactivate() {
 }
 
 TcpChannel::TcpChannel(ClientSocket& socket, PauseFn pause)
-    : TransportChannel(kTcpChannelKind), socket_(socket), pause_(std::move(pause)) {
-    if (!pause_) {
-        pause_ = sleepPause;
-    }
-}
+    : TransportChannel(kTcpChannelKind), socket_(socket), pause_(pauseOrSleep(std::move(pause))) {}
 
 void TcpChannel::setAddress(const std::string& text) {
     const auto colon = text.find(':');

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace tq50r::transport {
 
@@ -18,6 +19,10 @@ using PauseFn = std::function<void(std::chrono::milliseconds)>;
 inline constexpr std::chrono::milliseconds kMaxPause{1000};
 /// Sleeps the calling thread for `duration`, capped at kMaxPause.
 void sleepPause(std::chrono::milliseconds duration);
+/// `pause`, or sleepPause when it is empty.
+inline PauseFn pauseOrSleep(PauseFn pause) {
+    return pause ? std::move(pause) : PauseFn(sleepPause);
+}
 
 /// A channel never owns or closes its component; destroying it leaves the component as it is.
 class TransportChannel {
