@@ -682,8 +682,7 @@ void Simulator::logFrame(const Device& d, protocol::FrameBytes frame) {
     constexpr long long MsPerSecond = 1000;
     char time[32];
     std::snprintf(time, sizeof time, "%lld.%03lld", ms / MsPerSecond, ms % MsPerSecond);
-    const std::uint8_t code =
-        frame.size() > protocol::CommandOffset ? frame[protocol::CommandOffset] : 0;
+    const std::uint8_t code = protocol::commandByte(frame).value_or(0);
     std::ostream& log = logFile_ ? *logFile_ : err_;
     log << "frame " << time << " device " << d.number << " " << commandName(code) << " "
         << hexBytes(frame) << std::endl;
