@@ -84,6 +84,14 @@ std::uint16_t boundPort(int fd) {
     return ntohs(sa.sin_port);
 }
 
+// Removes `path` if it is a symbolic link; anything else there is left alone.
+void removeSymlink(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        ::unlink(path.c_str());
+    }
+}
+
 std::string commandName(std::uint8_t code) {
     using protocol::CommandCode;
     switch (static_cast<CommandCode>(code)) {
@@ -530,10 +538,7 @@ bool Simulator::plug(Device& d) {
     ++d.connection;
     d.logic.resetReceiver();
     if (!d.link.empty()) {
-        struct stat st {};
-        if (::lstat(d.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            ::unlink(d.link.c_str());
-        }
+        removeSymlink(d.link);
         if (::symlink(d.ptyPath.c_str(), d.link.c_str()) != 0) {
             err_ << "tq50r-sim: device " << d.number << ": cannot create link " << d.link << ": "
                  << std::strerror(errno) << "\n";
@@ -561,10 +566,7 @@ void Simulator::unplug(Device& d) {
     ++d.connection;
     d.pendingOut.clear();
     if (!d.link.empty()) {
-        struct stat st {};
-        if (::lstat(d.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            ::unlink(d.link.c_str());
-        }
+        removeSymlink(d.link);
     }
 }
 
