@@ -1,5 +1,7 @@
 #include "protocol/frames.h"
 
+#include "protocol/hex_text.h"
+
 #include <algorithm>
 
 namespace tq50r::protocol {
@@ -36,11 +38,6 @@ enum BandField : std::size_t {
     OffField
 };
 
-constexpr char HexDigits[] = "0123456789ABCDEF";
-constexpr unsigned HexBase = 16;
-constexpr unsigned NibbleBits = 4;
-constexpr std::uint8_t NibbleMask = 0x0F;
-
 void putBandBytes(std::uint8_t* out, const eq::BandBytes& b) {
     out[TypeField] = b.typeCode;
     out[FreqHighField] = b.freqHigh;
@@ -73,20 +70,6 @@ bool covers(FrameBytes frame) {
 
 bool covers(FrameBytes frame, CommandCode expected) {
     return covers(frame) && frame[CommandOffset] == static_cast<std::uint8_t>(expected);
-}
-
-int hexValue(char c) {
-    constexpr int DecimalDigits = 10;
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + DecimalDigits;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + DecimalDigits;
-    }
-    return -1;
 }
 
 } // namespace
@@ -335,8 +318,7 @@ std::string macText(const MacBytes& bytes) {
     std::string text;
     text.reserve(2 * MacByteCount);
     for (std::uint8_t b : bytes) {
-        text.push_back(HexDigits[b >> NibbleBits]);
-        text.push_back(HexDigits[b & NibbleMask]);
+        hex::appendByte(text, b);
     }
     return text;
 }
@@ -347,12 +329,12 @@ std::optional<MacBytes> macBytesFromText(std::string_view text) {
     }
     MacBytes bytes{};
     for (std::size_t i = 0; i < MacByteCount; ++i) {
-        const int high = hexValue(text[2 * i]);
-        const int low = hexValue(text[2 * i + 1]);
+        const int high = hex::digitValue(text[2 * i]);
+        const int low = hex::digitValue(text[2 * i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
-        bytes[i] = static_cast<std::uint8_t>(static_cast<unsigned>(high) * HexBase +
+        bytes[i] = static_cast<std::uint8_t>(static_cast<unsigned>(high) * hex::Base +
                                              static_cast<unsigned>(low));
     }
     return bytes;

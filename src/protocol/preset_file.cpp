@@ -1,5 +1,7 @@
 #include "protocol/preset_file.h"
 
+#include "protocol/hex_text.h"
+
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -20,12 +22,8 @@ constexpr int TempNameAttempts = 100;
 constexpr mode_t PermissionBits = 07777;
 constexpr std::uint8_t ExpectedFirstByte = 0x01;
 constexpr std::size_t CommandByteIndex = CommandOffset;
-constexpr char HexDigits[] = "0123456789ABCDEF";
-constexpr unsigned HexBase = 16;
 constexpr unsigned DecimalBase = 10;
 constexpr unsigned ByteModulus = 256;
-constexpr unsigned NibbleBits = 4;
-constexpr unsigned NibbleMask = 0x0F;
 constexpr std::string_view LineEnd = "\r\n";
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
@@ -35,8 +33,7 @@ std::string errnoText(int error) {
 
 std::string hexByte(std::uint8_t b) {
     std::string text = "0x";
-    text.push_back(HexDigits[b >> NibbleBits]);
-    text.push_back(HexDigits[b & NibbleMask]);
+    hex::appendByte(text, b);
     return text;
 }
 
@@ -45,14 +42,7 @@ bool isBlank(char c) {
 }
 
 int digitValue(char c, unsigned base) {
-    int value = -1;
-    if (c >= '0' && c <= '9') {
-        value = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-        value = c - 'A' + static_cast<int>(DecimalBase);
-    } else if (c >= 'a' && c <= 'f') {
-        value = c - 'a' + static_cast<int>(DecimalBase);
-    }
+    const int value = hex::digitValue(c);
     return value < static_cast<int>(base) ? value : -1;
 }
 
@@ -67,7 +57,7 @@ std::optional<std::uint8_t> parseNumber(std::string_view text) {
     unsigned base = DecimalBase;
     bool negative = false;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = HexBase;
+        base = hex::Base;
         text.remove_prefix(2);
     } else if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
         negative = text[0] == '-';
