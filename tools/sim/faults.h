@@ -2,6 +2,8 @@
 // of an answer on their way out.
 #pragma once
 
+#include "protocol/frames.h"
+
 #include <chrono>
 #include <cstdint>
 #include <random>
@@ -21,9 +23,9 @@ struct FaultSettings {
     int dropAfterFrames = 0; // > 0: the TCP client is dropped after this many frames
 };
 
-// Garbage runs never hold 0x01, the first header byte, so a receiver that
+// Garbage runs never hold the first header byte, so a receiver that
 // resynchronises on the header finds every frame that follows.
-inline constexpr std::uint8_t GarbageExcludedByte = 0x01;
+inline constexpr std::uint8_t GarbageExcludedByte = protocol::FrameHeader[0];
 inline constexpr int MaxGarbageBytes = 8;
 // Pieces of a split frame leave this far apart so that they arrive in
 // separate reads, even at a receiver whose event loop is busy.
