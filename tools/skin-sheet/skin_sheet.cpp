@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QTest>
 #include <cstdio>
+#include <cstring>
 
 using namespace tq50r::editor;
 
@@ -101,14 +102,24 @@ QPixmap spinPicture(int state) {
 } // namespace
 
 int main(int argc, char** argv) {
+    constexpr const char* usage =
+        "usage: tq50r-skin-sheet OUT.png\n"
+        "Renders every skin picture, faders with their dB scale and the spin button into one\n"
+        "contact sheet.\n"
+        "  --help   this text\n";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "tq50r-skin-sheet: %s\n%s",
+                     argc != 2 ? "wrong number of arguments" : "unknown option", usage);
+        return 2;
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tq50r-skin-sheet OUT.png\n");
-        return 2;
-    }
     QApplication::setPalette(theme::darkPalette());
 
     QPixmap sheet(SheetWidthPx, SheetHeightPx);
