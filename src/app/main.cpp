@@ -5,6 +5,7 @@
 #include "app/screenshot.h"
 #include "editor/skin.h"
 #include "platform/serial_ports.h"
+#include "tq50r_version.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
     }
     if (parsed.showHelp) {
         std::fputs(qPrintable(parsed.helpText), stdout);
+        return 0;
+    }
+    if (parsed.showVersion) {
+        std::fputs("tq50r " TQ50R_VERSION "\n", stdout);
         return 0;
     }
 
