@@ -9,6 +9,7 @@ packages=(
   libudev-dev
   xvfb xauth fonts-dejavu-core
   iproute2 locales
+  qt6-svg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,4 +1,5 @@
 // The tq50r program: the main window over the dark theme.
+#include "app/about_box.h"
 #include "app/app_info.h"
 #include "app/app_options.h"
 #include "app/main_window.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TQ50R_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(tq50r::editor::theme::darkPalette());
+    QApplication::setWindowIcon(tq50r::app::applicationIcon());
 
     tq50r::app::TForm1 form(parsed.options);
     form.show();
