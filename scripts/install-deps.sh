@@ -10,6 +10,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   iproute2 locales
   qt6-svg-dev
+  dpkg-dev lintian desktop-file-utils appstream help2man gzip mount
 )
 missing=()
 for p in "${packages[@]}"; do
