@@ -158,16 +158,13 @@ host_status=$(md5sum </var/lib/dpkg/status)
 # Exit status 77 from the namespace: this machine cannot mount the overlay.
 readonly no_overlay_status=77
 status=0
+export -f fail
 unshare --mount --propagation private bash -euo pipefail -s "$cow" "$deb" "$version" \
     "$no_overlay_status" <<'EOF' || status=$?
 cow=$1
 deb=$2
 version=$3
 no_overlay_status=$4
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 mount -t tmpfs -o size=2g tmpfs "$cow"
 mkdir -p "$cow/upper" "$cow/work" "$cow/root"
 mount -t overlay overlay -o "lowerdir=/,upperdir=$cow/upper,workdir=$cow/work" "$cow/root" ||
