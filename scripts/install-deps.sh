@@ -9,6 +9,8 @@ packages=(
   libudev-dev
   xvfb xauth fonts-dejavu-core
   iproute2 locales
+  qt6-svg-dev
+  dpkg-dev lintian desktop-file-utils appstream help2man gzip mount
 )
 missing=()
 for p in "${packages[@]}"; do

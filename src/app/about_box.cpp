@@ -3,10 +3,9 @@
 #include "widgets/link_label.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFrame>
 #include <QLabel>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -28,8 +27,6 @@ constexpr QPoint VersionPos{171, 32};
 constexpr QPoint NoticePos{112, 56};
 constexpr QRect UrlRect{110, 100, 108, 13};
 constexpr QRect OkRect{232, 72, 57, 25};
-constexpr int LogoCornerPx = 6;
-constexpr int LogoFontPx = 22;
 // The box is laid out for a small, narrow 11-pixel sans font; the labels' fixed positions need it.
 constexpr int BoxFontPx = 11;
 
@@ -37,26 +34,8 @@ const QString ProductName = QStringLiteral("TQ50R");
 const QString NoticeText = QStringLiteral("Loudspeaker processor control");
 const QString MakerAddress = QStringLiteral("https://www.example.com/");
 
-// The product logo: the model word on a dark, softly lit plate.
-QPixmap productLogo(QSize size) {
-    QPixmap logo(size);
-    logo.fill(Qt::transparent);
-    QPainter p(&logo);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient plate(0, 0, 0, size.height());
-    plate.setColorAt(0.0, QColor(0x3a, 0x3f, 0x46));
-    plate.setColorAt(1.0, QColor(0x12, 0x14, 0x18));
-    p.setBrush(plate);
-    p.setPen(QPen(QColor(0x2f, 0xc9, 0xc0), 1.5));
-    p.drawRoundedRect(QRectF(logo.rect()).adjusted(1, 1, -1, -1), LogoCornerPx, LogoCornerPx);
-    QFont font = p.font();
-    font.setBold(true);
-    font.setPixelSize(LogoFontPx);
-    p.setFont(font);
-    p.setPen(QColor(0xee, 0xee, 0xee));
-    p.drawText(logo.rect(), Qt::AlignCenter, QStringLiteral("TQ"));
-    return logo;
-}
+// Where the build puts the rendered application icon, one PNG per size.
+const QString IconResourceDir = QStringLiteral(":/icons/hicolor");
 
 QLabel* boldLabel(const QString& text, QPoint at, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -69,6 +48,15 @@ QLabel* boldLabel(const QString& text, QPoint at, QWidget* parent) {
 }
 
 } // namespace
+
+QIcon applicationIcon() {
+    QIcon icon;
+    QDirIterator pngs(IconResourceDir, {QStringLiteral("*.png")}, QDir::Files,
+                      QDirIterator::Subdirectories);
+    while (pngs.hasNext())
+        icon.addFile(pngs.next());
+    return icon;
+}
 
 QString versionFromTitle(const QString& title) {
     return title.right(VersionLength);
@@ -94,8 +82,9 @@ TfmAbout::TfmAbout(const QString& title, QWidget* parent) : QDialog(parent), tit
     auto* logo = new QLabel(panel_);
     logo->setObjectName(QStringLiteral("Image1"));
     logo->setGeometry(LogoRect);
-    logo->setScaledContents(true);
-    logo->setPixmap(productLogo(LogoRect.size()));
+    // The application icon, square and centred in the logo's place.
+    logo->setAlignment(Qt::AlignCenter);
+    logo->setPixmap(applicationIcon().pixmap(LogoRect.height()));
     logo->setAccessibleName(QStringLiteral("Product logo"));
 
     boldLabel(QStringLiteral("Product Name:"), NameCaptionPos, panel_);

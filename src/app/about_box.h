@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QString>
 
 class QLabel;
@@ -13,6 +14,10 @@ class TUnlURLLabel;
 }
 
 namespace tq50r::app {
+
+// The application icon at every size built into the program; the window, the About box and
+// the desktop menu show the same picture.
+QIcon applicationIcon();
 
 // The version text the box shows: the last five characters of the title.
 QString versionFromTitle(const QString& title);

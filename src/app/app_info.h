@@ -1,12 +1,14 @@
 // Fixed texts and sizes of the application shell.
 #pragma once
 
+#include "tq50r_version.h"
+
 #include <QString>
 
 namespace tq50r::app {
 
 // The application title; the window caption and the About box's version text come from it.
-inline const QString ApplicationTitle = QStringLiteral("TQ50R V5.0.5");
+inline const QString ApplicationTitle = QStringLiteral("TQ50R V" TQ50R_VERSION);
 // Caption of the yes/no question box.
 inline const QString QuestionCaption = QStringLiteral("TQ50R");
 // Put between the title and the preset file name in the window caption.

@@ -11,6 +11,10 @@ ParsedOptions parseAppOptions(const QStringList& args) {
     parser.setApplicationDescription(
         QStringLiteral("Finds TQ50R devices, edits their Master EQ and keeps presets."));
     const QCommandLineOption helpOption = parser.addHelpOption();
+    // Not addVersionOption(): that one needs an application object, and --version must
+    // answer without a display.
+    const QCommandLineOption versionOption(QStringLiteral("version"),
+                                           QStringLiteral("Print the program's version and quit."));
     const QCommandLineOption loopbackOption(
         QStringLiteral("loopback"),
         QStringLiteral("Confine device discovery to loopback addresses (127.0.0.0/8)."));
@@ -23,6 +27,7 @@ ParsedOptions parseAppOptions(const QStringList& args) {
         QStringLiteral("screenshot"),
         QStringLiteral("Render the window after start-up to a PNG file and quit."),
         QStringLiteral("FILE"));
+    parser.addOption(versionOption);
     parser.addOption(loopbackOption);
     parser.addOption(serialOption);
     parser.addOption(screenshotOption);
@@ -47,6 +52,7 @@ ParsedOptions parseAppOptions(const QStringList& args) {
         return result;
     }
     result.showHelp = parser.isSet(helpOption);
+    result.showVersion = parser.isSet(versionOption);
     result.options.loopbackOnly = parser.isSet(loopbackOption);
     result.options.extraSerialPorts = parser.values(serialOption);
     result.options.screenshotPath = parser.value(screenshotOption);

@@ -18,6 +18,7 @@ struct AppOptions {
 struct ParsedOptions {
     AppOptions options;
     bool showHelp = false;
+    bool showVersion = false;
     QString helpText;
     QString error; // empty when the command line was understood
 };

@@ -1,10 +1,12 @@
 // The tq50r program: the main window over the dark theme.
+#include "app/about_box.h"
 #include "app/app_info.h"
 #include "app/app_options.h"
 #include "app/main_window.h"
 #include "app/screenshot.h"
 #include "editor/skin.h"
 #include "platform/serial_ports.h"
+#include "tq50r_version.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -27,6 +29,10 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(parsed.helpText), stdout);
         return 0;
     }
+    if (parsed.showVersion) {
+        std::fputs("tq50r " TQ50R_VERSION "\n", stdout);
+        return 0;
+    }
 
     // Ports named on the command line (simulator pseudo-terminals) join the system's list.
     std::vector<std::string> extraPorts;
@@ -41,6 +47,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TQ50R_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(tq50r::editor::theme::darkPalette());
+    QApplication::setWindowIcon(tq50r::app::applicationIcon());
 
     tq50r::app::TForm1 form(parsed.options);
     form.show();

@@ -1,8 +1,11 @@
 #include "app/about_box.h"
 #include "widgets/link_label.h"
 
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace tq50r::app {
@@ -58,6 +61,28 @@ TEST(AboutBox, ShowsProductAndVersionWithItsHiddenControls) {
     EXPECT_FALSE(ok->isVisible());
     box.Button1Click();
     EXPECT_FALSE(box.isVisible());
+}
+
+TEST(AboutBox, ShowsTheApplicationIconAtEverySizeTheDesktopUses) {
+    const QIcon icon = applicationIcon();
+    QList<QSize> sizes = icon.availableSizes();
+    std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+    const QList<QSize> expected = {{16, 16}, {22, 22}, {24, 24},   {32, 32},
+                                   {48, 48}, {64, 64}, {128, 128}, {256, 256}};
+    EXPECT_EQ(sizes, expected);
+
+    TfmAbout box(QStringLiteral("TQ50R V5.0.5"));
+    auto* logo = box.findChild<QLabel*>(QStringLiteral("Image1"));
+    ASSERT_NE(logo, nullptr);
+    const QImage shown = logo->pixmap().toImage();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.size(), QSize(57, 57));
+    // A drawn picture, not an empty or failed one: the icon's plate covers most of the square.
+    int opaque = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            opaque += qAlpha(shown.pixel(x, y)) == 255 ? 1 : 0;
+    EXPECT_GT(opaque, shown.width() * shown.height() * 3 / 4);
 }
 
 TEST(AboutBox, LinkClickTakesItsCaptionAsAddress) {

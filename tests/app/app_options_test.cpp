@@ -30,6 +30,7 @@ TEST(AppOptions, CommandLinesAreUnderstood) {
          false,
          false},
         {{"tq50r", "--help"}, false, {}, {}, true, false},
+        {{"tq50r", "--version"}, false, {}, {}, false, false},
         {{"tq50r", "--bogus"}, false, {}, {}, false, true},
         {{"tq50r", "--serial-port"}, false, {}, {}, false, true},
         {{"tq50r", "stray"}, false, {}, {}, false, true},
@@ -41,6 +42,7 @@ TEST(AppOptions, CommandLinesAreUnderstood) {
         if (c.error)
             continue;
         EXPECT_EQ(parsed.showHelp, c.help);
+        EXPECT_EQ(parsed.showVersion, c.args.contains(QStringLiteral("--version")));
         EXPECT_EQ(parsed.options.loopbackOnly, c.loopback);
         EXPECT_EQ(parsed.options.extraSerialPorts, c.ports);
         EXPECT_EQ(parsed.options.screenshotPath, c.screenshot);
@@ -49,7 +51,8 @@ TEST(AppOptions, CommandLinesAreUnderstood) {
 
 TEST(AppOptions, HelpNamesEveryOption) {
     const QString help = parseAppOptions({"tq50r", "--help"}).helpText;
-    for (const char* option : {"--loopback", "--serial-port", "--screenshot", "--help"})
+    for (const char* option :
+         {"--loopback", "--serial-port", "--screenshot", "--help", "--version"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(help.startsWith(QStringLiteral("Usage: tq50r "))) << help.toStdString();
     // A mistake comes with the help text as well.

@@ -8,6 +8,7 @@
 #include "eq/response.h"
 #include "protocol/frames.h"
 #include "protocol/preset_file.h"
+#include "tq50r_version.h"
 
 #include <charconv>
 #include <cstdio>
@@ -25,6 +26,33 @@ constexpr int ExitUsage = 2;
 
 constexpr std::string_view Usage = "usage: tq50r-tool response [PRESET.bin]\n"
                                    "       tq50r-tool preset show PRESET.bin\n";
+
+// --help: what the program is for, its commands (the usage lines) and its options.
+constexpr std::string_view Summary =
+    "tq50r-tool: TQ50R Master EQ curves and preset files on the command line.\n\n";
+constexpr std::string_view Details =
+    "\nCommands:\n"
+    "  response [PRESET.bin]   the summed EQ response as CSV (index, frequency_hz,\n"
+    "                          total_db; 1024 rows), of the preset or of the start setting\n"
+    "  preset show PRESET.bin  the decoded trim, bypass and five bands as a table\n"
+    "\nOptions:\n"
+    "  --help                  print this text and quit\n"
+    "  --version               print the program's version and quit\n"
+    "\nA file that is not a preset gives a message on stderr and exit status 1; a\n"
+    "command line that is not understood gives the usage and exit status 2.\n";
+
+// The usage lines as the synopsis of --help: "Usage: A", then "  or:  B" for each further line.
+std::string helpSynopsis() {
+    constexpr std::string_view errorHead = "usage:";
+    constexpr std::string_view nextLine = "\n       ";
+    std::string text(Usage);
+    text.replace(0, errorHead.size(), "Usage:");
+    for (std::size_t at = text.find(nextLine); at != std::string::npos;
+         at = text.find(nextLine, at + 1)) {
+        text.replace(at, nextLine.size(), "\n  or:  ");
+    }
+    return text;
+}
 
 int usageError() {
     std::fputs(Usage.data(), stderr);
@@ -121,6 +149,14 @@ int main(int argc, char** argv) {
         return usageError();
     }
     const std::string_view command = argv[1];
+    if (command == "--help" && argc == 2) {
+        std::fputs((std::string(Summary) + helpSynopsis() + std::string(Details)).c_str(), stdout);
+        return finishOutput();
+    }
+    if (command == "--version" && argc == 2) {
+        std::fputs("tq50r-tool " TQ50R_VERSION "\n", stdout);
+        return finishOutput();
+    }
     if (command == "response") {
         return responseCommand(argc, argv);
     }

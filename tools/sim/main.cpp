@@ -2,6 +2,7 @@
 // application without hardware.
 #include "sim_options.h"
 #include "simulator.h"
+#include "tq50r_version.h"
 
 #include <iostream>
 #include <string>
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
     }
     if (parsed.options.help) {
         std::cout << helpText();
+        return 0;
+    }
+    if (parsed.options.version) {
+        std::cout << "tq50r-sim " TQ50R_VERSION "\n";
         return 0;
     }
     Simulator simulator(parsed.options, std::cout, std::cerr);

@@ -192,6 +192,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
         {"--namespace-ok", [&] { o.namespaceOk = true; }},
         {"--help", [&] { o.help = true; }},
         {"-h", [&] { o.help = true; }},
+        {"--version", [&] { o.version = true; }},
     };
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -285,6 +286,7 @@ Logging and control
   --namespace-ok       allow addresses outside 127.0.0.0/8 (only inside a private
                        network namespace without a default route; refused otherwise)
   --help               this text
+  --version            print the program's version and quit
 
 Control commands (one per line; DEV is a device number or "all"):
   silent DEV on|off    refuse DEV on|off    split DEV on|off    garbage DEV on|off

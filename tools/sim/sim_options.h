@@ -71,6 +71,7 @@ struct SimOptions {
     bool namespaceOk = false;
     int maxRuntimeS = 0; // > 0: the process ends by itself after this long
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {
