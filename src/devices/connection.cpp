@@ -266,8 +266,12 @@ void Connection::connectedPortRemoved() {
 }
 
 void Connection::ConnectedDeviceRemoved(std::int32_t kind) {
-    if (kind == KindUsb && comPort1_->Connected())
-        comPort1_->Close();
+    if (kind == KindUsb) {
+        if (comPort1_->Connected())
+            comPort1_->Close();
+        if (currentChannel_ && currentChannel_->channelKind() == transport::kSerialChannelKind)
+            currentChannel_->close();
+    }
     setConnected(false);
     checkTimer_->stop();
 }

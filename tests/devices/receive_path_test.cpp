@@ -41,8 +41,7 @@ struct Rig {
         QObject::connect(&path, &ReceivePath::trimReported, [this] { seen.push_back("trim"); });
         QObject::connect(&path, &ReceivePath::bandReported,
                          [this](int n) { seen.push_back("band" + std::to_string(n)); });
-        QObject::connect(&path, &ReceivePath::bypassReported,
-                         [this] { seen.push_back("bypass"); });
+        QObject::connect(&path, &ReceivePath::bypassReported, [this] { seen.push_back("bypass"); });
         QObject::connect(&path, &ReceivePath::settingReported,
                          [this](const protocol::ParameterBlock&) { seen.push_back("setting"); });
         QObject::connect(&path, &ReceivePath::connectReported,
