@@ -1,6 +1,7 @@
 // The window with its device rooms on fake channels: edits leave as frames, reports reach the
 // editor, a whole setting holds later frames for the settle pause.
 #include "app/main_window.h"
+#include "app/marker_point.h"
 #include "devices/connection.h"
 #include "devices/device_list.h"
 #include "devices/parameter_sync.h"
@@ -8,7 +9,6 @@
 #include "devices/ui/progress_bar_form.h"
 #include "editor/eq_editor.h"
 #include "editor/fader.h"
-#include "editor/graph_mapping.h"
 #include "editor/image_button.h"
 #include "eq/encoding.h"
 #include "plot/fft_draw_widget.h"
@@ -98,18 +98,11 @@ TEST(OnlineWindow, AMarkerDragSendsTheLastPositionAndTheMarkerFollowsTheReport) 
     editor::EqEditor& eq = w.eq;
     const eq::EqSetting before = w.form.setting();
     const double markerBefore = eq.plot()->BlockX(2);
-    // Find band 3's marker on screen and drag it up and to the right in a few steps.
-    const editor::PlotGeometry g = eq.plotGeometry();
-    int x0 = -1;
-    int y0 = -1;
-    for (int x = 0; x < g.widthPx + 60 && x0 < 0; ++x)
-        for (int y = -20; y < g.heightPx && x0 < 0; ++y)
-            if (editor::hitsMarker(g,
-                                   editor::MarkerState{static_cast<int>(eq.plot()->BlockX(2)),
-                                                       eq.gainDb(3), false},
-                                   0, x, y))
-                x0 = x, y0 = y;
-    ASSERT_GE(x0, 0);
+    // Grab band 3's marker and drag it up and to the right in a few steps.
+    const std::optional<QPoint> at = testing::markerPoint(eq, 3, w.form.setting().trimDb);
+    ASSERT_TRUE(at);
+    const int x0 = at->x();
+    const int y0 = at->y();
     eq.FFTDrawMouseDown(Qt::LeftButton, x0, y0);
     ASSERT_EQ(eq.selectedBand(), 2);
     for (int step = 1; step <= 5; ++step)
