@@ -1,5 +1,6 @@
 #include "devices/connection.h"
 
+#include "devices/named_timer.h"
 #include "transport/channel_factory.h"
 #include "transport/com_port.h"
 #include "transport/tcp_channel.h"
@@ -12,15 +13,6 @@ namespace {
 
 const QString ConnectionFailedText = QStringLiteral("Conenction failed");
 const QString PortUnavailableText = QStringLiteral("Puerto COM no disponiable");
-
-QTimer* makeTimer(QObject* owner, const char* name, int intervalMs, void (Connection::*handler)(),
-                  Connection* target) {
-    auto* timer = new QTimer(owner);
-    timer->setObjectName(QString::fromLatin1(name));
-    timer->setInterval(intervalMs);
-    QObject::connect(timer, &QTimer::timeout, target, handler);
-    return timer;
-}
 
 } // namespace
 
@@ -47,10 +39,10 @@ Connection::Connection(DeviceList& devices, LinkMonitor& link, ReceivePath& rece
     connect(clientSocket1_, &QTcpSocket::readyRead, this, &Connection::ClientSocket1Read);
 
     connectTimer_ =
-        makeTimer(this, "ConnectTimer", ConnectTimerMs, &Connection::ConnectTimerTimer, this);
-    checkTimer_ = makeTimer(this, "CheckTimer", CheckTimerMs, &Connection::CheckTimerTimer, this);
+        makeNamedTimer(this, "ConnectTimer", ConnectTimerMs, &Connection::ConnectTimerTimer);
+    checkTimer_ = makeNamedTimer(this, "CheckTimer", CheckTimerMs, &Connection::CheckTimerTimer);
     reconnectTimer_ =
-        makeTimer(this, "ReconnectTimer", ReconnectTimerMs, &Connection::ReconnectTimerTimer, this);
+        makeNamedTimer(this, "ReconnectTimer", ReconnectTimerMs, &Connection::ReconnectTimerTimer);
 
     connect(&receivePath_, &ReceivePath::connectReported, this, &Connection::ConnectReplied);
     connect(&devices_, &DeviceList::connectedDeviceRemoved, this,

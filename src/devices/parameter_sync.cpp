@@ -1,5 +1,7 @@
 #include "devices/parameter_sync.h"
 
+#include "devices/named_timer.h"
+
 namespace tq50r::devices {
 
 ParameterSync::ParameterSync(Connection& connection, eq::EqSetting& setting, LinkMonitor& link,
@@ -11,14 +13,10 @@ ParameterSync::ParameterSync(Connection& connection, eq::EqSetting& setting, Lin
     for (int n = 1; n <= eq::BandCount; ++n)
         bandFrames_[static_cast<std::size_t>(n - 1)] = protocol::buildBandFrame(n, setting.band(n));
 
-    recallTimer_ = new QTimer(this);
-    recallTimer_->setObjectName(QStringLiteral("RecallTimer"));
-    recallTimer_->setInterval(RecallTimerMs);
-    connect(recallTimer_, &QTimer::timeout, this, &ParameterSync::RecallTimerTimer);
-    requestTimer_ = new QTimer(this);
-    requestTimer_->setObjectName(QStringLiteral("RequestTimer"));
-    requestTimer_->setInterval(RequestTimerMs);
-    connect(requestTimer_, &QTimer::timeout, this, &ParameterSync::RequestTimerTimer);
+    recallTimer_ =
+        makeNamedTimer(this, "RecallTimer", RecallTimerMs, &ParameterSync::RecallTimerTimer);
+    requestTimer_ =
+        makeNamedTimer(this, "RequestTimer", RequestTimerMs, &ParameterSync::RequestTimerTimer);
 
     connect(&connection_, &Connection::established, this, [this] {
         recallTimer_->start();

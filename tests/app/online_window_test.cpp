@@ -4,6 +4,7 @@
 #include "app/marker_point.h"
 #include "devices/connection.h"
 #include "devices/device_list.h"
+#include "devices/frame_bytes.h"
 #include "devices/parameter_sync.h"
 #include "devices/receive_path.h"
 #include "devices/ui/progress_bar_form.h"
@@ -24,11 +25,8 @@
 namespace tq50r::app {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-template <std::size_t N> Bytes toBytes(const std::array<std::uint8_t, N>& a) {
-    return Bytes(a.begin(), a.end());
-}
+using devices::testing::Bytes;
+using devices::testing::toBytes;
 
 struct OnlineWindow {
     transport::FakeChannelFactory* factory = new transport::FakeChannelFactory;
@@ -43,11 +41,7 @@ struct OnlineWindow {
         list.DeviceMouseDown(0, Qt::LeftButton);
         form.connection().DevicePanelClick();
         form.connection().ClientSocket1Connect();
-        Bytes reply{0x01, 0x20, 0x03, 0x40, 27, 0x1F, 0x01};
-        reply.insert(reply.end(), {'A', 'm', 'p'});
-        reply.insert(reply.end(), 13, 0x20);
-        reply.insert(reply.end(), {17, 0x01, 0x05, 0x60});
-        device(reply);
+        device(devices::testing::connectReply("Amp"));
         flush();
         line().clearWritten();
     }
