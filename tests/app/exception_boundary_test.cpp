@@ -16,10 +16,6 @@ namespace {
 
 QStringList shown;
 
-Application& application() {
-    return *static_cast<Application*>(QCoreApplication::instance());
-}
-
 // Runs the event loop until `done` holds; the wait only bounds a broken run.
 template <typename Done> bool processUntil(Done done) {
     const QDeadlineTimer deadline(10000);
