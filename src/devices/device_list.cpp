@@ -176,8 +176,7 @@ void DeviceList::removeDevice(int index) {
         emit connectedDeviceRemoved(kind);
     } else if (index < connectedIndex_) {
         --connectedIndex_;
-        frame_.top =
-            deviceTiles_[static_cast<std::size_t>(connectedIndex_)].top - tile::FrameOffset;
+        frame_.top = deviceTiles_[static_cast<std::size_t>(connectedIndex_)].top - tile::FrameOffset;
         emit frameChanged();
     }
 }

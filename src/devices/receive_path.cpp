@@ -2,8 +2,8 @@
 
 #include "eq/encoding.h"
 #include "eq/operations.h"
-#include "transport/com_port.h"
 #include "transport/receive_loops.h"
+#include "transport/com_port.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -32,8 +32,8 @@ void ReceivePath::ComPort1RxChar(transport::TComPort& port, int count) {
 
 void ReceivePath::ClientSocket1Read(transport::TransportChannel& channel, std::int64_t pending) {
     const FrameOrigin origin{SourceKind::Tcp, {}};
-    transport::receiveFromChannel(
-        channel, pending, [&](std::span<const std::uint8_t> piece) { feed(piece, origin); });
+    transport::receiveFromChannel(channel, pending,
+                                  [&](std::span<const std::uint8_t> piece) { feed(piece, origin); });
 }
 
 void ReceivePath::feed(std::span<const std::uint8_t> bytes, const FrameOrigin& origin) {
