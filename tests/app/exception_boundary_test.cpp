@@ -24,23 +24,20 @@ template <typename Done> bool processUntil(Done done) {
     return done();
 }
 
-TEST(ExceptionBoundary, ThrowingTimerAndEventHandlersAreReportedAndTheLoopGoesOn) {
+TEST(ExceptionBoundary, ThrowingTimerHandlersAreReportedAndTheLoopGoesOn) {
     shown.clear();
     int ticks = 0;
     QTimer timer;
-    timer.setInterval(0);
     QObject::connect(&timer, &QTimer::timeout, [&ticks] {
         if (++ticks == 1)
             throw std::runtime_error("tick failed");
+        if (ticks == 2)
+            throw 42;
     });
-    timer.start();
+    timer.start(0);
     ASSERT_TRUE(processUntil([&ticks] { return ticks >= 3; }));
-    timer.stop();
-    EXPECT_EQ(shown, QStringList{QStringLiteral("tick failed")});
-
-    QTimer::singleShot(0, [] { throw 42; });
-    ASSERT_TRUE(processUntil([] { return shown.size() == 2; }));
-    EXPECT_EQ(shown.last(), QStringLiteral("Unknown exception"));
+    EXPECT_EQ(shown,
+              (QStringList{QStringLiteral("tick failed"), QStringLiteral("Unknown exception")}));
 }
 
 TEST(ExceptionBoundary, AThrowingSerialReceiveHandlerLeavesThePortWorking) {
