@@ -207,9 +207,14 @@ void TForm1::buildDeviceRooms(std::unique_ptr<transport::ChannelFactory> channel
     link_ = std::make_unique<devices::LinkMonitor>();
     devices_ = new devices::DeviceList(this);
     receivePath_ = new devices::ReceivePath(*devices_, setting_, *link_, this);
-    connection_ = new devices::Connection(*devices_, *link_, *receivePath_,
-                                          devices::ui::TProgressBarForm::factory(this),
-                                          std::move(channels), this);
+    connection_ = new devices::Connection(
+        *devices_, *link_, *receivePath_,
+        [this](std::function<void()> onCancel) {
+            return hooks_.connectingDialog
+                       ? hooks_.connectingDialog(std::move(onCancel))
+                       : devices::ui::TProgressBarForm::factory(this)(std::move(onCancel));
+        },
+        std::move(channels), this);
     sync_ = new devices::ParameterSync(*connection_, setting_, *link_, *devices_, this);
     sender_ = std::make_unique<DeviceSender>(*sync_);
 }

@@ -51,6 +51,8 @@ struct SimWindow {
         if (fault != nullptr)
             args.emplace_back(fault);
         sim = std::make_unique<sim::testing::SimProcess>(args);
+        // No dialog is painted: the toolkit's drawing threads are not the subject here.
+        w.form->hooks().connectingDialog = [](std::function<void()>) { return nullptr; };
     }
     bool command(const std::string& line) { return sim->command(line).rfind("ok", 0) == 0; }
     // Lists the simulator's device (1: TCP, 2: serial) and clicks its tile.
