@@ -85,8 +85,10 @@ struct Window {
         form.deviceList().DeviceMouseDown(tile, Qt::LeftButton);
         form.connection().DevicePanelClick();
     }
-    // Ready for an edit: connected, setting shown, settle pause over.
-    bool idle() { return connected() && !eq.isSettling() && !form.receivePath().isHeld(); }
+    // Ready for an edit: connected, the device's setting shown, settle pause over.
+    bool idle() {
+        return connected() && settings > 0 && !eq.isSettling() && !form.receivePath().isHeld();
+    }
     // Disconnects (a click on the connected tile) and lets the settle pause end.
     bool disconnect() {
         if (connected())
