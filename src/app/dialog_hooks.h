@@ -2,6 +2,8 @@
 // functions so that tests answer them without a modal loop.
 #pragma once
 
+#include "devices/connecting_dialog.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -32,6 +34,8 @@ struct DialogHooks {
     std::function<void(QWidget*, const QString&)> showMessage = &showPlainMessage;
     // Shows the About box; replaced by tests that must not block.
     std::function<void(QWidget*)> showAbout;
+    // Makes the "Connecting" dialog of a connect attempt; the window's own when empty.
+    devices::ConnectingDialogFactory connectingDialog;
     // Ends the process when the main window closes.
     std::function<void()> endProcess;
 };

@@ -2,6 +2,7 @@
 #include "app/about_box.h"
 #include "app/app_info.h"
 #include "app/app_options.h"
+#include "app/application.h"
 #include "app/main_window.h"
 #include "app/screenshot.h"
 #include "editor/skin.h"
@@ -12,6 +13,8 @@
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
+#include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,7 +43,7 @@ int main(int argc, char** argv) {
         extraPorts.push_back(port.toStdString());
     tq50r::platform::registerExtraSerialPorts(extraPorts);
 
-    QApplication application(argc, argv);
+    tq50r::app::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tq50r"));
     // The title lives in the window captions only: an application display name would be
     // appended to every caption by the window system ("TQ50R" would read "TQ50R - TQ50R V5.0.5").
@@ -49,7 +52,15 @@ int main(int argc, char** argv) {
     QApplication::setPalette(tq50r::editor::theme::darkPalette());
     QApplication::setWindowIcon(tq50r::app::applicationIcon());
 
-    tq50r::app::TForm1 form(parsed.options);
+    // An exception that escapes the start-up is shown like any other, and ends the program.
+    std::unique_ptr<tq50r::app::TForm1> window;
+    try {
+        window = std::make_unique<tq50r::app::TForm1>(parsed.options);
+    } catch (const std::exception& e) {
+        tq50r::app::Application::showErrorBox(QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+    tq50r::app::TForm1& form = *window;
     form.show();
 
     if (!parsed.options.screenshotPath.isEmpty()) {

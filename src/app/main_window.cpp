@@ -2,11 +2,19 @@
 
 #include "app/about_box.h"
 #include "app/app_info.h"
+#include "app/device_sender.h"
 #include "app/preset_flow.h"
 #include "app/status_row.h"
+#include "devices/connection.h"
+#include "devices/device_list.h"
+#include "devices/link_monitor.h"
+#include "devices/parameter_sync.h"
+#include "devices/receive_path.h"
+#include "devices/ui/progress_bar_form.h"
 #include "editor/eq_editor.h"
 #include "editor/eq_sender.h"
 #include "editor/skin.h"
+#include "transport/transport_channel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -133,14 +141,10 @@ QLabel* makeLabel(const QString& name, const QString& text, const QRect& rect, Q
     return label;
 }
 
-// The sender used while no transport exists: nothing is ever connected.
-std::unique_ptr<editor::EqSender> makeSender() {
-    return std::make_unique<editor::OfflineSender>();
-}
-
 } // namespace
 
-TForm1::TForm1(const AppOptions& options, QWidget* parent)
+TForm1::TForm1(const AppOptions& options, QWidget* parent,
+               std::unique_ptr<transport::ChannelFactory> channels)
     : QMainWindow(parent), title_(ApplicationTitle), setting_(eq::startSetting()) {
     setObjectName(QStringLiteral("Form1"));
     state_.loopbackOnly = options.loopbackOnly;
@@ -176,26 +180,73 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent)
     buildMenus();
     buildTimers();
 
-    sender_ = makeSender();
+    buildDeviceRooms(std::move(channels));
     editor_ = std::make_unique<editor::EqEditor>(Panel2, Panel4, setting_, *sender_, this);
     InputDecTimer = editor_->inputDecTimer();
     InputAddTimer = editor_->inputAddTimer();
 
     PresetFlow::Actions actions;
-    // No transport yet: no channel is ever open, so a preset always goes to the editor.
-    actions.sendIfChannelOpen = [](const protocol::ParameterBlock&) { return false; };
+    actions.sendIfChannelOpen = [this](const protocol::ParameterBlock& block) {
+        return sync_->sendSettingIfChannelOpen(block);
+    };
+    actions.connected = [this] { return connection_->connected(); };
     actions.applyOffline = [this](const protocol::ParameterBlock& block) {
         editor_->applySetting(block);
     };
     actions.setFaderSyncState = [this](int value) { editor_->setFaderSyncState(value); };
-    presets_ =
-        std::make_unique<PresetFlow>(this, title_, setting_, state_, hooks_, std::move(actions));
+    presets_ = std::make_unique<PresetFlow>(this, title_, setting_, hooks_, std::move(actions));
+    wireDeviceRooms();
 
     showStatusRow(false);
     FormCreate();
 }
 
 TForm1::~TForm1() = default;
+
+void TForm1::buildDeviceRooms(std::unique_ptr<transport::ChannelFactory> channels) {
+    link_ = std::make_unique<devices::LinkMonitor>();
+    devices_ = new devices::DeviceList(this);
+    receivePath_ = new devices::ReceivePath(*devices_, setting_, *link_, this);
+    connection_ = new devices::Connection(
+        *devices_, *link_, *receivePath_,
+        [this](std::function<void()> onCancel) {
+            return hooks_.connectingDialog
+                       ? hooks_.connectingDialog(std::move(onCancel))
+                       : devices::ui::TProgressBarForm::factory(this)(std::move(onCancel));
+        },
+        std::move(channels), this);
+    sync_ = new devices::ParameterSync(*connection_, setting_, *link_, *devices_, this);
+    sender_ = std::make_unique<DeviceSender>(*sync_);
+}
+
+void TForm1::wireDeviceRooms() {
+    using devices::Connection;
+    using devices::ReceivePath;
+    editor::EqEditor* eq = editor_.get();
+    connect(connection_, &Connection::connectedChanged, this, &TForm1::showLinkFlag);
+    connect(connection_, &Connection::established, this,
+            [this] { static_cast<Lamp*>(ConnectShape)->setColour(QColor(0, 255, 0)); });
+    connect(connection_, &Connection::refreshButtonEnabled, RefreshBtn, &QWidget::setEnabled);
+    connect(connection_, &Connection::statusRowRequested, this, &TForm1::showStatusRow);
+    connect(connection_, &Connection::faderSyncStateRequested, eq,
+            &editor::EqEditor::setFaderSyncState);
+    connect(connection_, &Connection::messageRequested, this,
+            [this](const QString& text) { hooks_.showMessage(this, text); });
+
+    connect(receivePath_, &ReceivePath::trimReported, eq, &editor::EqEditor::showTrim);
+    connect(receivePath_, &ReceivePath::bandReported, eq, &editor::EqEditor::updateBand);
+    connect(receivePath_, &ReceivePath::bypassReported, eq, &editor::EqEditor::showBypass);
+    connect(receivePath_, &ReceivePath::settingReported, eq,
+            [eq](const protocol::ParameterBlock& block) {
+                eq->setFaderSyncState(0);
+                eq->applySetting(block);
+            });
+    // Frames that come while the editor settles wait, and follow in order afterwards.
+    connect(eq, &editor::EqEditor::settleStarted, receivePath_, &ReceivePath::hold);
+    connect(eq, &editor::EqEditor::settleEnded, receivePath_, &ReceivePath::release);
+
+    connect(BurningItem, &QAction::triggered, sync_, &devices::ParameterSync::sendBurning);
+}
 
 void TForm1::buildDeviceColumn(QWidget* client) {
     RefreshBtn = new QPushButton(client);
@@ -378,19 +429,14 @@ void TForm1::buildTimers() {
         QTimer* TForm1::*member;
         void (TForm1::*handler)();
     };
-    static constexpr std::array<TimerSpec, 10> Timers{{
-        {"DeviceTimer", 10, false, &TForm1::DeviceTimer, &TForm1::DeviceTimerTimer},
-        {"RecallTimer", 20, false, &TForm1::RecallTimer, &TForm1::RecallTimerTimer},
+    static constexpr std::array<TimerSpec, 3> Timers{{
         {"CloseTimer", 20, false, &TForm1::CloseTimer, &TForm1::CloseTimerTimer},
-        {"RequestTimer", 300, false, &TForm1::RequestTimer, &TForm1::RequestTimerTimer},
-        {"ConnectTimer", 1000, false, &TForm1::ConnectTimer, &TForm1::ConnectTimerTimer},
         {"SearchTimer", 1000, true, &TForm1::SearchTimer, &TForm1::SearchTimerTimer},
-        {"DisconnectTimer", 3000, true, &TForm1::DisconnectTimer, &TForm1::DisconnectTimerTimer},
-        {"ReconnectTimer", 3000, false, &TForm1::ReconnectTimer, &TForm1::ReconnectTimerTimer},
         {"ReadStateTimer", 3000, false, &TForm1::ReadStateTimer, &TForm1::ReadStateTimerTimer},
-        {"CheckTimer", 6000, false, &TForm1::CheckTimer, &TForm1::CheckTimerTimer},
     }};
-    // The trim repeat timers (150 ms) belong to the editor, which drives them from its buttons.
+    // The trim repeat timers (150 ms) belong to the editor, which drives them from its buttons;
+    // the tile and ageing timers to the device list; the connect, check and reconnect timers to
+    // the connection; recall and idle poll to the parameter sync.
     for (const TimerSpec& t : Timers)
         this->*(t.member) = makeTimer(t.name, t.intervalMs, t.enabledAtStart, t.handler);
 }
@@ -495,7 +541,7 @@ void TForm1::showLinkFlag(bool connected) {
 
 void TForm1::connectflagImageMouseMove() {
     editor_->setHoverLine(QString(), QStringLiteral("Device:"),
-                          state_.connected ? QStringLiteral("On") : QStringLiteral("Off"));
+                          connection_->connected() ? QStringLiteral("On") : QStringLiteral("Off"));
 }
 
 void TForm1::RefreshBtnClick() {
@@ -524,15 +570,6 @@ void TForm1::Button1Click() {
 
 // Timers whose work belongs to the connection, discovery and status layers.
 // Until those exist, each keeps only the part that needs no device.
-void TForm1::DeviceTimerTimer() {
-    state_.flags.tilePending = 0;
-    DeviceTimer->stop();
-}
-
-void TForm1::RecallTimerTimer() {
-    RecallTimer->stop();
-}
-
 void TForm1::CloseTimerTimer() {
     CloseTimer->stop();
 }
@@ -545,12 +582,6 @@ void TForm1::InputAddTimerTimer() {
     editor_->InputAddTimerTimer();
 }
 
-void TForm1::RequestTimerTimer() {
-    ++state_.idleTicks;
-}
-
-void TForm1::ConnectTimerTimer() {}
-
 void TForm1::SearchTimerTimer() {
     --state_.searchCountdown;
     TimeLabel->setText(QString::number(state_.searchCountdown));
@@ -561,12 +592,8 @@ void TForm1::SearchTimerTimer() {
     }
 }
 
-void TForm1::DisconnectTimerTimer() {}
-
-void TForm1::ReconnectTimerTimer() {}
-
-void TForm1::ReadStateTimerTimer() {}
-
-void TForm1::CheckTimerTimer() {}
+void TForm1::ReadStateTimerTimer() {
+    sync_->ReadStateTimerTimer();
+}
 
 } // namespace tq50r::app

@@ -7,6 +7,7 @@
 #include "app/main_window_state.h"
 #include "eq/eq_setting.h"
 #include "protocol/frames.h"
+#include "transport/transport_channel.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -26,6 +27,14 @@ class EqEditor;
 class EqSender;
 } // namespace tq50r::editor
 
+namespace tq50r::devices {
+class Connection;
+class DeviceList;
+class ParameterSync;
+class ReceivePath;
+struct LinkMonitor;
+} // namespace tq50r::devices
+
 namespace tq50r::app {
 
 class PresetFlow;
@@ -34,7 +43,9 @@ class StatusRow;
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(const AppOptions& options = {}, QWidget* parent = nullptr);
+    // `channels` replaces the channels over the window's own serial port and socket (tests).
+    explicit TForm1(const AppOptions& options = {}, QWidget* parent = nullptr,
+                    std::unique_ptr<transport::ChannelFactory> channels = nullptr);
     ~TForm1() override;
 
     MainWindowState& state() { return state_; }
@@ -42,6 +53,13 @@ public:
     editor::EqEditor& eqEditor() { return *editor_; }
     DialogHooks& hooks() { return hooks_; }
     const QString& title() const { return title_; }
+
+    // The rooms of the online path.
+    devices::DeviceList& deviceList() { return *devices_; }
+    devices::LinkMonitor& linkMonitor() { return *link_; }
+    devices::ReceivePath& receivePath() { return *receivePath_; }
+    devices::Connection& connection() { return *connection_; }
+    devices::ParameterSync& parameterSync() { return *sync_; }
 
     // The yes/no question over this window ("&Yes" / "&No", caption "TQ50R").
     bool askYesNo(const QString& text);
@@ -60,18 +78,11 @@ public:
     void Button1Click();
     void connectflagImageMouseMove();
 
-    void DeviceTimerTimer();
-    void RecallTimerTimer();
     void CloseTimerTimer();
     void InputDecTimerTimer();
     void InputAddTimerTimer();
-    void RequestTimerTimer();
-    void ConnectTimerTimer();
     void SearchTimerTimer();
-    void DisconnectTimerTimer();
-    void ReconnectTimerTimer();
     void ReadStateTimerTimer();
-    void CheckTimerTimer();
 
     // Shows picture 0 (connected) or 1 of the link flag.
     void showLinkFlag(bool connected);
@@ -88,6 +99,10 @@ private:
     void buildDiagnostics(QWidget* client);
     void buildMenus();
     void buildTimers();
+    // The device rooms (lists, receive path, connection, parameter sync), made before the editor
+    // that sends through them, and their wiring to the editor and the window once both exist.
+    void buildDeviceRooms(std::unique_ptr<transport::ChannelFactory> channels);
+    void wireDeviceRooms();
     QTimer* makeTimer(const char* name, int intervalMs, bool enabled, void (TForm1::*handler)());
     void FormCreate();
     void FormShow();
@@ -98,6 +113,11 @@ private:
     MainWindowState state_;
     eq::EqSetting setting_;
     DialogHooks hooks_;
+    std::unique_ptr<devices::LinkMonitor> link_;
+    devices::DeviceList* devices_ = nullptr;
+    devices::ReceivePath* receivePath_ = nullptr;
+    devices::Connection* connection_ = nullptr;
+    devices::ParameterSync* sync_ = nullptr;
     std::unique_ptr<editor::EqSender> sender_;
     std::unique_ptr<editor::EqEditor> editor_;
     std::unique_ptr<PresetFlow> presets_;
@@ -127,18 +147,11 @@ private:
     QAction* RemoveDeviceItem = nullptr;
     QAction* BurningItem = nullptr;
 
-    QTimer* DeviceTimer = nullptr;
-    QTimer* RecallTimer = nullptr;
     QTimer* CloseTimer = nullptr;
     QTimer* InputDecTimer = nullptr;
     QTimer* InputAddTimer = nullptr;
-    QTimer* RequestTimer = nullptr;
-    QTimer* ConnectTimer = nullptr;
     QTimer* SearchTimer = nullptr;
-    QTimer* DisconnectTimer = nullptr;
-    QTimer* ReconnectTimer = nullptr;
     QTimer* ReadStateTimer = nullptr;
-    QTimer* CheckTimer = nullptr;
 };
 
 } // namespace tq50r::app

@@ -1,6 +1,6 @@
 // The state the main window holds for the subsystems it hands it to: the
-// device lists, the connection flags and the flags shared with the
-// discovery workers.
+// device lists and the flags shared with the discovery workers. Whether a
+// device is connected is the connection's alone (devices::Connection).
 #pragma once
 
 #include <QString>
@@ -33,13 +33,10 @@ struct MainWindowState {
     std::optional<QStringList> serialPorts;
     std::int32_t deviceCount = 0;
 
-    bool connected = false;
     std::int32_t connectedIndex = 0; // -1 once the connected device was removed
     std::int32_t pressedIndex = 0;
     std::int32_t menuIndex = 0;
     std::int32_t pendingTileIndex = 0;
-    bool linkAlive = false;
-    std::int32_t idleTicks = 0;
     int searchCountdown = SearchCountdownStart;
 
     // From the command line: discovery stays on 127.0.0.0/8, extra ports to scan.

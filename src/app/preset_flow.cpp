@@ -1,7 +1,6 @@
 #include "app/preset_flow.h"
 
 #include "app/app_info.h"
-#include "app/main_window_state.h"
 #include "protocol/preset_file.h"
 
 #include <QFile>
@@ -30,8 +29,8 @@ std::filesystem::path toPath(const QString& name) {
 } // namespace
 
 PresetFlow::PresetFlow(QWidget* window, const QString& title, const eq::EqSetting& setting,
-                       const MainWindowState& state, DialogHooks& hooks, Actions actions)
-    : window_(window), title_(title), setting_(setting), state_(state), hooks_(hooks),
+                       DialogHooks& hooks, Actions actions)
+    : window_(window), title_(title), setting_(setting), hooks_(hooks),
       actions_(std::move(actions)) {}
 
 void PresetFlow::showFileInCaption(const QString& path) {
@@ -43,7 +42,7 @@ bool PresetFlow::savePreset() {
     if (chosen.isEmpty())
         return false;
     const protocol::ParameterBlock block =
-        protocol::buildParameterBlock(setting_, state_.connected);
+        protocol::buildParameterBlock(setting_, actions_.connected && actions_.connected());
     const QString path = QFile::decodeName(QByteArray::fromStdString(
         protocol::presetFileName(QFile::encodeName(chosen).toStdString())));
     if (QFileInfo::exists(path) && !hooks_.askYesNo(window_, OverwriteQuestion))

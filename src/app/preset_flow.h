@@ -12,8 +12,6 @@ class QWidget;
 
 namespace tq50r::app {
 
-struct MainWindowState;
-
 class PresetFlow {
 public:
     struct Actions {
@@ -23,10 +21,12 @@ public:
         std::function<void(const protocol::ParameterBlock&)> applyOffline;
         // Zero marks the next fader moves as the program's own.
         std::function<void(int)> setFaderSyncState;
+        // Whether a device is connected: a saved block then carries the device's off flags.
+        std::function<bool()> connected;
     };
 
     PresetFlow(QWidget* window, const QString& title, const eq::EqSetting& setting,
-               const MainWindowState& state, DialogHooks& hooks, Actions actions);
+               DialogHooks& hooks, Actions actions);
 
     // Both return true when a file was written or taken in.
     bool savePreset();
@@ -38,7 +38,6 @@ private:
     QWidget* window_;
     QString title_;
     const eq::EqSetting& setting_;
-    const MainWindowState& state_;
     DialogHooks& hooks_;
     Actions actions_;
 };

@@ -11,6 +11,8 @@ struct LinkMonitor {
     // A frame went out or came in since the last check.
     bool linkAlive = false;
 
+    bool operator==(const LinkMonitor&) const = default;
+
     void markTraffic() {
         idleTicks = 0;
         linkAlive = true;

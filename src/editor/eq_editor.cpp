@@ -282,6 +282,11 @@ void EqEditor::buildPanel4(QWidget* panel4) {
     inputAddTimer_->setObjectName(QStringLiteral("InputAddTimer"));
     inputAddTimer_->setInterval(TrimRepeatMs);
     connect(inputAddTimer_, &QTimer::timeout, this, &EqEditor::InputAddTimerTimer);
+    settleTimer_ = new QTimer(this);
+    settleTimer_->setObjectName(QStringLiteral("SettlePause"));
+    settleTimer_->setSingleShot(true);
+    settleTimer_->setInterval(SettleMs);
+    connect(settleTimer_, &QTimer::timeout, this, &EqEditor::SettleTimerTimer);
     inputDecTimer_ = new QTimer(this);
     inputDecTimer_->setObjectName(QStringLiteral("InputDecTimer"));
     inputDecTimer_->setInterval(TrimRepeatMs);
@@ -366,6 +371,11 @@ bool EqEditor::isSettling() const {
     return now_() < busyUntil_;
 }
 
+int EqEditor::gainDb(int n) const {
+    // The whole-dB step a fader shows, whatever half step the model holds.
+    return -eq::faderPositionFromGainIndex(setting_.band(n).gainIndex);
+}
+
 // ---- display operations ---------------------------------------------------------------------
 
 void EqEditor::showBandPictures(int n, bool off) {
@@ -403,13 +413,12 @@ void EqEditor::updateBand(int n) {
     }
     faderSyncState_ = 0;
 
-    // The response follows the fader's whole-dB position, whatever half step the model holds.
     const eq::EqBand& m = setting_.band(n);
     eq::BandResponse& r = responses_[static_cast<std::size_t>(n - 1)];
     if (off) {
         r.fill(0.0);
     } else {
-        eq::computeBandResponse(eq::filterKind(m.bandType()), -band(n).trackBar->position(),
+        eq::computeBandResponse(eq::filterKind(m.bandType()), gainDb(n),
                                 eq::frequencyHz(m.freqIndex), eq::qValue(m.qIndex), r);
     }
     redrawResponse();
@@ -420,7 +429,7 @@ void EqEditor::redrawResponse() {
     eq::computeTotalResponse(responses_, setting_.trimDb, total_);
     for (int n = 1; n <= eq::BandCount; ++n) {
         const eq::EqBand& m = setting_.band(n);
-        const double y = setting_.trimDb - band(n).trackBar->position();
+        const double y = setting_.trimDb + gainDb(n);
         const double x = eq::markerX(eq::frequencyHz(m.freqIndex));
         const bool hidden = shownOff(n);
         // Each marker call repaints the graph page; an unchanged marker is skipped, since the
@@ -458,6 +467,13 @@ void EqEditor::applySetting(const SettingBlock& block) {
     // Instead of blocking the thread, open a settle window: received frames are deferred by the
     // window and edits are dropped until it has passed, while the window keeps painting.
     busyUntil_ = now_() + std::chrono::milliseconds(SettleMs);
+    settleTimer_->start();
+    emit settleStarted();
+}
+
+void EqEditor::SettleTimerTimer() {
+    settleTimer_->stop();
+    emit settleEnded();
 }
 
 void EqEditor::setEditControlsEnabled(bool enabled) {
@@ -672,22 +688,17 @@ PlotGeometry EqEditor::plotGeometry() const {
     return g;
 }
 
-namespace {
-
-std::array<MarkerState, eq::BandCount> markerStates(const EqEditor& e,
-                                                    const plot::TFFTDrawWidget& p,
-                                                    const eq::EqSetting& s, bool connected) {
+std::array<MarkerState, eq::BandCount> EqEditor::markerStates() const {
     std::array<MarkerState, eq::BandCount> m{};
     for (int n = 1; n <= eq::BandCount; ++n) {
         MarkerState& ms = m[static_cast<std::size_t>(n - 1)];
-        ms.markerXUnits = p.GetBlockPos(n - 1).X;
-        ms.gainDb = -e.trackBar(n)->position();
-        ms.hidden = eq::shownOff(s.band(n), connected);
+        ms.markerXUnits =
+            static_cast<int>(eq::markerX(eq::frequencyHz(setting_.band(n).freqIndex)));
+        ms.gainDb = gainDb(n);
+        ms.hidden = shownOff(n);
     }
     return m;
 }
-
-} // namespace
 
 void EqEditor::FFTDrawMouseDown(Qt::MouseButton button, int xPx, int yPx) {
     selectedBand_ = -1;
@@ -695,15 +706,13 @@ void EqEditor::FFTDrawMouseDown(Qt::MouseButton button, int xPx, int yPx) {
     if (isSettling() || button != Qt::LeftButton) {
         return;
     }
-    selectedBand_ = grabbedBand(plotGeometry(), markerStates(*this, *plot_, setting_, connected()),
-                                setting_.trimDb, xPx, yPx);
+    selectedBand_ = grabbedBand(plotGeometry(), markerStates(), setting_.trimDb, xPx, yPx);
 }
 
 void EqEditor::FFTDrawMouseMove(int xPx, int yPx) {
     const PlotGeometry g = plotGeometry();
     if (selectedBand_ < 0) {
-        const int hovered = hoveredBand(g, markerStates(*this, *plot_, setting_, connected()),
-                                        setting_.trimDb, xPx, yPx);
+        const int hovered = hoveredBand(g, markerStates(), setting_.trimDb, xPx, yPx);
         plot_->setCursor(hovered >= 0 ? Qt::CrossCursor : Qt::ArrowCursor);
         return;
     }

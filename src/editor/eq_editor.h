@@ -114,8 +114,14 @@ public:
     // editor drops user edits, until it is over.
     bool isSettling() const;
     Clock::time_point busyUntil() const { return busyUntil_; }
+    // End of the settle pause (its timer's tick): settleEnded follows.
+    void SettleTimerTimer();
+    QTimer* settleTimer() const { return settleTimer_; }
     // Time source of the settle pause (tests replace it to step time without waiting).
     void setClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
+
+    // Band n's gain in whole dB as the curve and the marker show it, from the model.
+    int gainDb(int n) const;
 
     plot::TFFTDrawWidget* plot() const { return plot_; }
     int selectedBand() const { return selectedBand_; }
@@ -171,6 +177,11 @@ public:
     // The plot geometry the mouse mapping uses right now.
     PlotGeometry plotGeometry() const;
 
+signals:
+    // applySetting opened the settle pause; it ends SettleMs later. Received frames wait meanwhile.
+    void settleStarted();
+    void settleEnded();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -201,6 +212,8 @@ private:
     void showBandPictures(int n, bool off);
     void showBandTexts(int n);
     void setFaderQuietly(int n, int position);
+    // The markers as the hit test sees them, from the model.
+    std::array<MarkerState, eq::BandCount> markerStates() const;
 
     eq::EqSetting& setting_;
     EqSender& sender_;
@@ -222,6 +235,7 @@ private:
     QLabel* label3_ = nullptr;
     QTimer* inputAddTimer_ = nullptr;
     QTimer* inputDecTimer_ = nullptr;
+    QTimer* settleTimer_ = nullptr;
     plot::TFFTDrawWidget* plot_ = nullptr;
     AxisStrip* leftStrip_ = nullptr;
     AxisStrip* bottomStrip_ = nullptr;

@@ -17,9 +17,8 @@ constexpr std::uint8_t SetMacFixedByte = 0x00; // SetMac offset 6
 constexpr std::uint8_t NamePadByte = 0x20;     // Rename name field filler
 constexpr std::uint8_t NameTrimLimit = 0x20;   // name ends lose bytes 0x00..0x20
 
-// Received frame offsets.
+// Value bytes of the Trim, Band and Bypass frames (sent and received alike).
 constexpr std::size_t TrimByteOffset = 6;
-constexpr std::size_t BandNumberOffset = 7;
 constexpr std::size_t BandBytesOffset = 8; // type, freq high, freq low, gain, q, off
 constexpr std::size_t BypassByteOffset = 7;
 
@@ -116,11 +115,23 @@ RequestFrame buildRequest(CommandCode code) {
     return frame;
 }
 
+void refillTrimFrame(TrimFrame& frame, int trimDb) {
+    frame[TrimByteOffset] = eq::encodeTrim(trimDb);
+}
+
+void refillBandFrame(BandFrame& frame, const eq::EqBand& band) {
+    putBandBytes(frame.data() + BandBytesOffset, eq::encodeBand(band, band.off));
+}
+
+void refillBypassFrame(BypassFrame& frame, bool bypass) {
+    frame[BypassByteOffset] = bypass ? 1 : 0;
+}
+
 TrimFrame buildTrimFrame(int trimDb) {
     TrimFrame frame{};
     putFrameEnvelope(frame, CommandCode::Trim);
-    frame[TrimByteOffset] = eq::encodeTrim(trimDb);
     frame[TrimByteOffset + 1] = TrimFixedByte;
+    refillTrimFrame(frame, trimDb);
     return frame;
 }
 
@@ -129,7 +140,7 @@ BandFrame buildBandFrame(int bandNumber, const eq::EqBand& band) {
     putFrameEnvelope(frame, CommandCode::Band);
     frame[PayloadOffset] = BandFixedByte;
     frame[BandNumberOffset] = static_cast<std::uint8_t>(bandNumber);
-    putBandBytes(frame.data() + BandBytesOffset, eq::encodeBand(band, band.off));
+    refillBandFrame(frame, band);
     return frame;
 }
 
@@ -137,7 +148,7 @@ BypassFrame buildBypassFrame(bool bypass) {
     BypassFrame frame{};
     putFrameEnvelope(frame, CommandCode::Bypass);
     frame[PayloadOffset] = BypassFixedByte;
-    frame[BypassByteOffset] = bypass ? 1 : 0;
+    refillBypassFrame(frame, bypass);
     return frame;
 }
 

@@ -83,6 +83,9 @@ inline constexpr std::size_t NameFieldSize = 16;
 inline constexpr std::size_t RenameMaxNameBytes = NameFieldSize - 1;
 using NameField = std::array<std::uint8_t, NameFieldSize>;
 
+// Band frames and reports carry their band number (1..5) here.
+inline constexpr std::size_t BandNumberOffset = 7;
+
 // SetMac and MacReport carry the six MAC bytes from this offset.
 inline constexpr std::size_t MacFieldOffset = 7;
 
@@ -140,6 +143,10 @@ TrimFrame buildTrimFrame(int trimDb);
 // Band number 1..5; the off byte comes from the band's `off`.
 BandFrame buildBandFrame(int bandNumber, const eq::EqBand& band);
 BypassFrame buildBypassFrame(bool bypass);
+// Replace only the value bytes of a frame built above; its fixed bytes stay as they are.
+void refillTrimFrame(TrimFrame& frame, int trimDb);
+void refillBandFrame(BandFrame& frame, const eq::EqBand& band);
+void refillBypassFrame(BypassFrame& frame, bool bypass);
 // Bytes beyond RenameMaxNameBytes are not sent.
 RenameFrame buildRenameFrame(std::string_view name);
 // The MAC text must be exactly 12 hexadecimal digits; anything else gives no

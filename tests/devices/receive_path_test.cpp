@@ -1,3 +1,4 @@
+#include "devices/frame_bytes.h"
 #include "devices/receive_path.h"
 
 #include <QCoreApplication>
@@ -8,27 +9,9 @@
 namespace tq50r::devices {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// A frame from its command and payload: header, length, command, payload, trailer.
-Bytes frame(std::uint8_t command, std::initializer_list<std::uint8_t> payload = {}) {
-    Bytes f{0x01, 0x20, 0x03, 0x40, static_cast<std::uint8_t>(9 + payload.size()), command};
-    f.insert(f.end(), payload);
-    f.insert(f.end(), {0x01, 0x05, 0x60});
-    return f;
-}
-
-// A Connect reply: name field (16 bytes) and the revision byte.
-Bytes connectReply(const char* name, std::uint8_t revision) {
-    Bytes f{0x01, 0x20, 0x03, 0x40, 27, 0x1F, 0x01};
-    Bytes field(16, 0x20);
-    for (std::size_t i = 0; name[i] != '\0'; ++i)
-        field[i] = static_cast<std::uint8_t>(name[i]);
-    f.insert(f.end(), field.begin(), field.end());
-    f.push_back(revision);
-    f.insert(f.end(), {0x01, 0x05, 0x60});
-    return f;
-}
+using testing::Bytes;
+using testing::connectReply;
+using testing::frame;
 
 struct Rig {
     DeviceList devices;
