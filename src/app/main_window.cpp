@@ -4,6 +4,13 @@
 #include "app/app_info.h"
 #include "app/preset_flow.h"
 #include "app/status_row.h"
+#include "devices/device_list.h"
+#include "devices/discovery.h"
+#include "devices/link_monitor.h"
+#include "devices/receive_path.h"
+#include "devices/serial_scan.h"
+#include "devices/ui/device_box_view.h"
+#include "devices/ui/device_panel.h"
 #include "editor/eq_editor.h"
 #include "editor/eq_sender.h"
 #include "editor/skin.h"
@@ -55,22 +62,7 @@ constexpr QSize Panel4Size{505, 353};
 constexpr QRect Memo1Rect{1080, 8, 185, 89};
 constexpr QRect Button1Rect{1080, 104, 75, 25};
 
-constexpr int DeviceFrameThicknessPx = 3;
 const QString NoDeviceText = QStringLiteral("No Device");
-
-// The green frame that marks the connected device's tile.
-class DeviceFrame : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setPen(QColor(0, 255, 0));
-        for (int i = 0; i < DeviceFrameThicknessPx; ++i)
-            p.drawRect(rect().adjusted(i, i, -i - 1, -i - 1));
-    }
-};
 
 // The round link lamp in the top bar.
 class Lamp : public QWidget {
@@ -143,8 +135,6 @@ std::unique_ptr<editor::EqSender> makeSender() {
 TForm1::TForm1(const AppOptions& options, QWidget* parent)
     : QMainWindow(parent), title_(ApplicationTitle), setting_(eq::startSetting()) {
     setObjectName(QStringLiteral("Form1"));
-    state_.loopbackOnly = options.loopbackOnly;
-    state_.extraSerialPorts = options.extraSerialPorts;
     hooks_.showAbout = [this](QWidget*) {
         TfmAbout about(title_, nullptr);
         about.exec();
@@ -175,6 +165,7 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent)
     buildDiagnostics(client);
     buildMenus();
     buildTimers();
+    wireDeviceRooms(options);
 
     sender_ = makeSender();
     editor_ = std::make_unique<editor::EqEditor>(Panel2, Panel4, setting_, *sender_, this);
@@ -222,8 +213,8 @@ void TForm1::buildDeviceColumn(QWidget* client) {
     TimeLabel->setToolTip(QStringLiteral("Seconds left in the device search"));
     TimeLabel->setAccessibleName(QStringLiteral("Search countdown"));
 
-    DevicePaintBox = new DeviceFrame(list);
-    DevicePaintBox->setObjectName(QStringLiteral("DevicePaintBox"));
+    DeviceListWidget = list;
+    DevicePaintBox = new devices::ui::DevicePaintBox(list);
     DevicePaintBox->resize(DevicePaintBoxSize);
     DevicePaintBox->hide();
 
@@ -378,21 +369,45 @@ void TForm1::buildTimers() {
         QTimer* TForm1::*member;
         void (TForm1::*handler)();
     };
-    static constexpr std::array<TimerSpec, 10> Timers{{
-        {"DeviceTimer", 10, false, &TForm1::DeviceTimer, &TForm1::DeviceTimerTimer},
+    static constexpr std::array<TimerSpec, 7> Timers{{
         {"RecallTimer", 20, false, &TForm1::RecallTimer, &TForm1::RecallTimerTimer},
-        {"CloseTimer", 20, false, &TForm1::CloseTimer, &TForm1::CloseTimerTimer},
         {"RequestTimer", 300, false, &TForm1::RequestTimer, &TForm1::RequestTimerTimer},
         {"ConnectTimer", 1000, false, &TForm1::ConnectTimer, &TForm1::ConnectTimerTimer},
         {"SearchTimer", 1000, true, &TForm1::SearchTimer, &TForm1::SearchTimerTimer},
-        {"DisconnectTimer", 3000, true, &TForm1::DisconnectTimer, &TForm1::DisconnectTimerTimer},
         {"ReconnectTimer", 3000, false, &TForm1::ReconnectTimer, &TForm1::ReconnectTimerTimer},
         {"ReadStateTimer", 3000, false, &TForm1::ReadStateTimer, &TForm1::ReadStateTimerTimer},
         {"CheckTimer", 6000, false, &TForm1::CheckTimer, &TForm1::CheckTimerTimer},
     }};
-    // The trim repeat timers (150 ms) belong to the editor, which drives them from its buttons.
+    // The trim repeat timers (150 ms) belong to the editor, which drives them from its buttons;
+    // DeviceTimer, DisconnectTimer and CloseTimer to the device rooms.
     for (const TimerSpec& t : Timers)
         this->*(t.member) = makeTimer(t.name, t.intervalMs, t.enabledAtStart, t.handler);
+}
+
+void TForm1::wireDeviceRooms(const AppOptions& options) {
+    link_ = std::make_unique<devices::LinkMonitor>();
+    deviceList_ = new devices::DeviceList(this);
+    receivePath_ = new devices::ReceivePath(*deviceList_, setting_, *link_, this);
+    devices::DiscoveryOptions discoveryOptions = options.discovery;
+    discoveryOptions.loopback = options.loopbackOnly;
+    discovery_ = new devices::Discovery(*deviceList_, discoveryOptions, this);
+    serialScan_ =
+        new devices::SerialScan(*deviceList_, *receivePath_, options.serialPortLister, this);
+    deviceBoxView_ =
+        new devices::ui::DeviceBoxView(*deviceList_, DeviceBox, DeviceListWidget, DevicePaintBox,
+                                       DeviceMenu, deviceCountLabel, this);
+
+    connect(deviceList_, &devices::DeviceList::refreshFinished, SearchTimer,
+            qOverload<>(&QTimer::start));
+    connect(RemoveDeviceItem, &QAction::triggered, deviceList_,
+            &devices::DeviceList::RemoveDeviceItemClick);
+    connect(serialScan_, &devices::SerialScan::portSkipped, Memo1,
+            [this](int position) { Memo1->appendPlainText(QString::number(position)); });
+}
+
+void TForm1::startDeviceRooms() {
+    discovery_->start();
+    serialScan_->start();
 }
 
 void TForm1::FormCreate() {
@@ -415,8 +430,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     setWindowTitle(title_);
     centreOnScreen();
-    // Device discovery starts here once it exists; it is confined to
-    // loopback when state_.loopbackOnly is set.
+    startDeviceRooms();
 }
 
 void TForm1::centreOnScreen() {
@@ -499,10 +513,8 @@ void TForm1::connectflagImageMouseMove() {
 }
 
 void TForm1::RefreshBtnClick() {
-    state_.flags.listPause = 1;
-    // The device list is emptied here once tiles exist.
-    state_.flags.listPause = 0;
-    SearchTimer->start();
+    // SearchTimer starts again when the list is empty (refreshFinished).
+    deviceList_->RefreshBtnClick();
 }
 
 void TForm1::ResetImgClick() {
@@ -522,19 +534,10 @@ void TForm1::Button1Click() {
     Memo1->clear();
 }
 
-// Timers whose work belongs to the connection, discovery and status layers.
+// Timers whose work belongs to the connection and status layers.
 // Until those exist, each keeps only the part that needs no device.
-void TForm1::DeviceTimerTimer() {
-    state_.flags.tilePending = 0;
-    DeviceTimer->stop();
-}
-
 void TForm1::RecallTimerTimer() {
     RecallTimer->stop();
-}
-
-void TForm1::CloseTimerTimer() {
-    CloseTimer->stop();
 }
 
 void TForm1::InputDecTimerTimer() {
@@ -560,8 +563,6 @@ void TForm1::SearchTimerTimer() {
         SearchTimer->stop();
     }
 }
-
-void TForm1::DisconnectTimerTimer() {}
 
 void TForm1::ReconnectTimerTimer() {}
 

@@ -21,6 +21,18 @@ class QPushButton;
 class QScrollArea;
 class QTimer;
 
+namespace tq50r::devices {
+class DeviceList;
+class Discovery;
+class ReceivePath;
+class SerialScan;
+struct LinkMonitor;
+namespace ui {
+class DeviceBoxView;
+class DevicePaintBox;
+} // namespace ui
+} // namespace tq50r::devices
+
 namespace tq50r::editor {
 class EqEditor;
 class EqSender;
@@ -42,6 +54,11 @@ public:
     editor::EqEditor& eqEditor() { return *editor_; }
     DialogHooks& hooks() { return hooks_; }
     const QString& title() const { return title_; }
+    devices::DeviceList& deviceList() { return *deviceList_; }
+    devices::Discovery& discovery() { return *discovery_; }
+    devices::SerialScan& serialScan() { return *serialScan_; }
+    devices::ReceivePath& receivePath() { return *receivePath_; }
+    devices::ui::DeviceBoxView& deviceBoxView() { return *deviceBoxView_; }
 
     // The yes/no question over this window ("&Yes" / "&No", caption "TQ50R").
     bool askYesNo(const QString& text);
@@ -60,15 +77,12 @@ public:
     void Button1Click();
     void connectflagImageMouseMove();
 
-    void DeviceTimerTimer();
     void RecallTimerTimer();
-    void CloseTimerTimer();
     void InputDecTimerTimer();
     void InputAddTimerTimer();
     void RequestTimerTimer();
     void ConnectTimerTimer();
     void SearchTimerTimer();
-    void DisconnectTimerTimer();
     void ReconnectTimerTimer();
     void ReadStateTimerTimer();
     void CheckTimerTimer();
@@ -89,6 +103,9 @@ private:
     void buildMenus();
     void buildTimers();
     QTimer* makeTimer(const char* name, int intervalMs, bool enabled, void (TForm1::*handler)());
+    // The device rooms: lists, discovery, serial scan and the tiles, wired to the window.
+    void wireDeviceRooms(const AppOptions& options);
+    void startDeviceRooms();
     void FormCreate();
     void FormShow();
     void FormClose();
@@ -98,6 +115,12 @@ private:
     MainWindowState state_;
     eq::EqSetting setting_;
     DialogHooks hooks_;
+    std::unique_ptr<devices::LinkMonitor> link_;
+    devices::DeviceList* deviceList_ = nullptr;
+    devices::ReceivePath* receivePath_ = nullptr;
+    devices::Discovery* discovery_ = nullptr;
+    devices::SerialScan* serialScan_ = nullptr;
+    devices::ui::DeviceBoxView* deviceBoxView_ = nullptr;
     std::unique_ptr<editor::EqSender> sender_;
     std::unique_ptr<editor::EqEditor> editor_;
     std::unique_ptr<PresetFlow> presets_;
@@ -107,7 +130,8 @@ private:
     QPushButton* RefreshBtn = nullptr;
     QScrollArea* DeviceBox = nullptr;
     QLabel* TimeLabel = nullptr;
-    QWidget* DevicePaintBox = nullptr;
+    QWidget* DeviceListWidget = nullptr; // what DeviceBox scrolls
+    devices::ui::DevicePaintBox* DevicePaintBox = nullptr;
     QLabel* deviceCountLabel = nullptr;
     QFrame* Panel1 = nullptr;
     QLabel* connectflagImage = nullptr;
@@ -127,15 +151,12 @@ private:
     QAction* RemoveDeviceItem = nullptr;
     QAction* BurningItem = nullptr;
 
-    QTimer* DeviceTimer = nullptr;
     QTimer* RecallTimer = nullptr;
-    QTimer* CloseTimer = nullptr;
     QTimer* InputDecTimer = nullptr;
     QTimer* InputAddTimer = nullptr;
     QTimer* RequestTimer = nullptr;
     QTimer* ConnectTimer = nullptr;
     QTimer* SearchTimer = nullptr;
-    QTimer* DisconnectTimer = nullptr;
     QTimer* ReconnectTimer = nullptr;
     QTimer* ReadStateTimer = nullptr;
     QTimer* CheckTimer = nullptr;
