@@ -1,19 +1,29 @@
-// tq50r-tool: the EQ curve and preset files on the command line.
+// tq50r-tool: the EQ curve, preset files and the devices on the network on the command line.
 //
 //   tq50r-tool response [PRESET.bin]   CSV of the summed response (1024 rows)
 //   tq50r-tool preset show PRESET.bin  the decoded setting as a table
+//   tq50r-tool devices [...]           the devices that discovery finds
+#include "devices/device_list.h"
+#include "devices/discovery.h"
+#include "devices/link_monitor.h"
+#include "devices/receive_path.h"
+#include "devices/serial_scan.h"
 #include "eq/encoding.h"
 #include "eq/eq_setting.h"
 #include "eq/operations.h"
 #include "eq/response.h"
+#include "platform/serial_ports.h"
 #include "protocol/frames.h"
 #include "protocol/preset_file.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -23,8 +33,33 @@ constexpr int ExitOk = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 
-constexpr std::string_view Usage = "usage: tq50r-tool response [PRESET.bin]\n"
-                                   "       tq50r-tool preset show PRESET.bin\n";
+constexpr std::string_view Usage =
+    "usage: tq50r-tool response [PRESET.bin]\n"
+    "       tq50r-tool preset show PRESET.bin\n"
+    "       tq50r-tool devices [--loopback] [--serial-port PATH]... [--seconds N]\n"
+    "       tq50r-tool --help\n";
+
+constexpr std::string_view Help =
+    "\n"
+    "response      CSV of the summed EQ response (index,frequency_hz,total_db), of the\n"
+    "              start setting or of a preset file\n"
+    "preset show   the setting a preset file holds, as a table\n"
+    "devices       looks for devices for N seconds (default 5) as the application does:\n"
+    "              the port-8000 search, SSDP announcements, the module search and a\n"
+    "              Poll on every serial port the system lists; then prints one line\n"
+    "              per device found: KEY MAC KIND ROUTE, for example\n"
+    "                192.168.1.20 00:A1:B0:12:AB:34 network ssdp\n"
+    "              KIND is usb, network or module; ROUTE (the way that found the\n"
+    "              device first) is port8000, ssdp, module or serial.\n"
+    "  --loopback         keep every datagram inside 127.0.0.0/8\n"
+    "  --serial-port PATH probe this port as well (repeatable)\n"
+    "  --seconds N        how long to look, 1 to 3600\n"
+    "Exit status: 0 success (devices: at least one found), 1 failure (devices: none\n"
+    "found), 2 usage error.\n";
+
+constexpr int DefaultSearchSeconds = 5;
+constexpr int LongestSearchSeconds = 3600;
+constexpr int MsPerSecond = 1000;
 
 int usageError() {
     std::fputs(Usage.data(), stderr);
@@ -114,6 +149,96 @@ int presetCommand(int argc, char** argv) {
     return finishOutput();
 }
 
+struct DevicesOptions {
+    bool loopback = false;
+    std::vector<std::string> serialPorts;
+    int seconds = DefaultSearchSeconds;
+};
+
+std::optional<int> parseSeconds(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < 1 ||
+        value > LongestSearchSeconds) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<DevicesOptions> parseDevicesOptions(int argc, char** argv) {
+    DevicesOptions options;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--loopback") {
+            options.loopback = true;
+        } else if (arg == "--serial-port" && i + 1 < argc) {
+            options.serialPorts.emplace_back(argv[++i]);
+        } else if (arg == "--seconds" && i + 1 < argc) {
+            const std::optional<int> seconds = parseSeconds(argv[++i]);
+            if (!seconds) {
+                return std::nullopt;
+            }
+            options.seconds = *seconds;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+std::string_view kindName(std::int32_t kind) {
+    switch (kind) {
+    case devices::KindUsb:
+        return "usb";
+    case devices::KindModule:
+        return "module";
+    default:
+        return "network";
+    }
+}
+
+int devicesCommand(int argc, char** argv) {
+    const std::optional<DevicesOptions> options = parseDevicesOptions(argc, argv);
+    if (!options) {
+        return usageError();
+    }
+    platform::registerExtraSerialPorts(options->serialPorts);
+    int appArgc = 1;
+    QCoreApplication application(appArgc, argv);
+
+    devices::DeviceList list;
+    devices::LinkMonitor link;
+    eq::EqSetting setting = eq::startSetting();
+    devices::ReceivePath receivePath(list, setting, link);
+    devices::DiscoveryOptions discoveryOptions;
+    discoveryOptions.loopback = options->loopback;
+    devices::Discovery discovery(list, discoveryOptions);
+    devices::SerialScan scan(list, receivePath);
+    discovery.start();
+    scan.start();
+    QTimer::singleShot(options->seconds * MsPerSecond, &application, &QCoreApplication::quit);
+    QCoreApplication::exec();
+
+    for (const devices::DeviceEntry& entry : list.deviceEntries()) {
+        const devices::Route route =
+            entry.kind == devices::KindUsb
+                ? devices::Route::Serial
+                : discovery.routeOf(entry.key).value_or(entry.kind == devices::KindModule
+                                                            ? devices::Route::Module
+                                                            : devices::Route::Port8000);
+        const std::string line = entry.key.toStdString() + ' ' +
+                                 protocol::macDisplayText(entry.mac.toStdString()) + ' ' +
+                                 std::string(kindName(entry.kind)) + ' ' +
+                                 std::string(devices::routeName(route)) + '\n';
+        std::fputs(line.c_str(), stdout);
+    }
+    const int written = finishOutput();
+    if (written != ExitOk) {
+        return written;
+    }
+    return list.size() > 0 ? ExitOk : ExitFailure;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +246,14 @@ int main(int argc, char** argv) {
         return usageError();
     }
     const std::string_view command = argv[1];
+    if (command == "--help") {
+        std::fputs(Usage.data(), stdout);
+        std::fputs(Help.data(), stdout);
+        return ExitOk;
+    }
+    if (command == "devices") {
+        return devicesCommand(argc, argv);
+    }
     if (command == "response") {
         return responseCommand(argc, argv);
     }
