@@ -52,7 +52,7 @@ void DeviceBoxView::tileBuilt(int index) {
         connect(slot, &TDevicePanel::clicked, this, &DeviceBoxView::DevicePanelClick);
         connect(slot, &TDevicePanel::menuRequested, this, &DeviceBoxView::showMenu);
     }
-    slot->show(devices_.deviceTiles()[static_cast<std::size_t>(index)]);
+    showTile(index);
     // The frame stays above the tiles.
     frame_->raise();
     fitContent();
@@ -71,8 +71,14 @@ void DeviceBoxView::tileRemoved(int index) {
 }
 
 void DeviceBoxView::tileChanged(int index) {
-    if (TDevicePanel* t = tileAt(index); t != nullptr && devices_.isValidIndex(index))
-        t->show(devices_.deviceTiles()[static_cast<std::size_t>(index)]);
+    showTile(index);
+}
+
+void DeviceBoxView::showTile(int index) {
+    if (TDevicePanel* t = tileAt(index); t != nullptr && devices_.isValidIndex(index)) {
+        const auto at = static_cast<std::size_t>(index);
+        t->show(devices_.deviceTiles()[at], devices_.deviceEntries()[at].kind);
+    }
 }
 
 void DeviceBoxView::frameChanged() {

@@ -36,6 +36,7 @@ private:
     void tileBuilt(int index);
     void tileRemoved(int index);
     void tileChanged(int index);
+    void showTile(int index);
     void frameChanged();
     void fitContent();
     void showMenu(int tag, const QPoint& globalPos);

@@ -7,6 +7,7 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace tq50r::devices::ui {
 
@@ -29,7 +30,12 @@ constexpr LabelPlace NameValue{"NameLabel", "Device", {43, 8, 40, 13}, false};
 constexpr LabelPlace AddressValue{"IPLabel", "192.168.1.1", {43, 32, 75, 13}, false};
 constexpr LabelPlace MacValue{"MACLabel", "FF:FF:FF:FF:FF:FF", {43, 56, 90, 13}, false};
 
-constexpr int TileFontPx = 11;
+constexpr int TileFontPx = 10;
+constexpr int TileMarginPx = 4;          // labels end this far inside the tile's right edge
+constexpr int CaptionGapPx = 2;          // between a caption and its value
+constexpr int KindStripPx = 3;           // coloured strip on the tile's left edge
+constexpr QRgb UsbStripRgb = 0xffffa020; // amber: reached over a serial port
+
 constexpr QRgb TileTopRgb = 0xff323232;
 constexpr QRgb TileBottomRgb = 0xff242424;
 constexpr QRgb TileHighlightRgb = 0xff5a5a5a;
@@ -37,17 +43,18 @@ constexpr QRgb TileShadowRgb = 0xff0c0c0c;
 constexpr QRgb CrossRgb = 0xffff0000;
 constexpr QRgb FrameRgb = 0xff00ff00;
 
-// Captions grow with their text ("Port:" is wider than "IP:"); values keep their boxes.
-void fitCaption(QLabel* label) {
-    label->resize(label->sizeHint().width(), label->height());
+// Labels grow with their text as far as the next column ("Port:" is wider than "IP:", and a MAC
+// in this font is wider than its box), so no text is ever cut.
+void fitWidth(QLabel* label, bool caption) {
+    const int end = caption ? NameValue.rect.left() - CaptionGapPx : tile::Width - TileMarginPx;
+    label->resize(std::max(label->width(), end - label->x()), label->height());
 }
 
 QLabel* makeLabel(const LabelPlace& place, QWidget* parent) {
     auto* label = new QLabel(QString::fromLatin1(place.text), parent);
     label->setObjectName(QString::fromLatin1(place.name));
     label->setGeometry(place.rect);
-    if (place.caption)
-        fitCaption(label);
+    fitWidth(label, place.caption);
     label->setProperty("role", place.caption ? "caption" : "value");
     // Presses, clicks and the menu on any label act on the tile.
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -95,14 +102,14 @@ void DevicePaintBox::paintEvent(QPaintEvent*) {
 TDevicePanel::TDevicePanel(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("TDevicePanel"));
     resize(tile::Width, tile::Height);
-    QFont tileFont = font();
-    tileFont.setPixelSize(TileFontPx);
-    setFont(tileFont);
     setCursor(Qt::PointingHandCursor);
+    // The tile's own font, set where the window's style sheet cannot override it.
     setStyleSheet(
-        QStringLiteral("QLabel[role=\"caption\"] { color: %1; }"
+        QStringLiteral("QLabel { font-size: %3px; }"
+                       "QLabel[role=\"caption\"] { color: %1; }"
                        "QLabel[role=\"value\"] { color: %2; }")
-            .arg(theme::color(theme::DimTextRgb).name(), theme::color(theme::CaptionRgb).name()));
+            .arg(theme::color(theme::DimTextRgb).name(), theme::color(theme::CaptionRgb).name())
+            .arg(TileFontPx));
     makeLabel(NameCaption, this);
     addressCaption = makeLabel(AddressCaption, this);
     makeLabel(MacCaption, this);
@@ -114,12 +121,15 @@ TDevicePanel::TDevicePanel(QWidget* parent) : QFrame(parent) {
     setAccessibleName(QStringLiteral("Device"));
 }
 
-void TDevicePanel::show(const DeviceTile& t) {
+void TDevicePanel::show(const DeviceTile& t, std::int32_t kind) {
     tag_ = t.tag;
+    if (kind_ != kind) {
+        kind_ = kind;
+        update();
+    }
     move(t.left, t.top);
     NameLabel->setText(t.nameText);
     addressCaption->setText(t.addressCaption);
-    fitCaption(addressCaption);
     IPLabel->setText(t.addressText);
     MACLabel->setText(t.macText);
     RedCross->setVisible(t.redCross);
@@ -149,6 +159,8 @@ void TDevicePanel::paintEvent(QPaintEvent*) {
     p.setPen(dark);
     p.drawLine(r.bottomLeft(), r.bottomRight());
     p.drawLine(r.topRight(), r.bottomRight());
+    p.fillRect(QRect(1, 1, KindStripPx, r.height() - 2),
+               theme::color(kind_ == KindUsb ? UsbStripRgb : theme::AccentRgb));
 }
 
 void TDevicePanel::mousePressEvent(QMouseEvent* event) {

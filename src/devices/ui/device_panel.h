@@ -42,8 +42,9 @@ class TDevicePanel : public QFrame {
 public:
     explicit TDevicePanel(QWidget* parent = nullptr);
 
-    // Shows what the device list holds for this tile: texts, place, cross and bevel.
-    void show(const DeviceTile& tile);
+    // Shows what the device list holds for this tile: texts, place, cross and bevel; the strip
+    // on its left edge tells USB devices from network ones.
+    void show(const DeviceTile& tile, std::int32_t kind = KindNetwork);
     int tag() const { return tag_; }
     bool isLowered() const { return lowered_; }
 
@@ -68,6 +69,7 @@ protected:
 
 private:
     int tag_ = 0;
+    std::int32_t kind_ = KindNetwork;
     bool lowered_ = false;
     bool leftDown_ = false;
 };
