@@ -139,11 +139,5 @@ BENCHMARK(BM_DragStepDuringFlood)->Iterations(1)->UseManualTime()->Unit(benchmar
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tq50r::bench::runWidgetBenchmarks(argc, argv);
 }

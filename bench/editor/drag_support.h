@@ -1,9 +1,13 @@
-// Grabbing a band marker on the response graph, as a user starts a drag.
+// Grabbing a band marker on the response graph, as a user starts a drag, and the main() of
+// the benchmark programs that drag it.
 #pragma once
 
 #include "editor/eq_editor.h"
 #include "editor/graph_mapping.h"
 #include "plot/fft_draw_widget.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
 
 namespace tq50r::bench {
 
@@ -20,6 +24,17 @@ inline void grabMarker(editor::EqEditor& editor, int band) {
             break;
         }
     }
+}
+
+// main() of a benchmark program with widgets, on the offscreen platform unless told otherwise.
+inline int runWidgetBenchmarks(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace tq50r::bench

@@ -57,12 +57,6 @@ TEST(DatagramRules, ThresholdsOfTheThreeListeners) {
     EXPECT_EQ(datagram::judge(Route::Ssdp, marker, true, false).action, Action::ResetAge);
 }
 
-TEST(DatagramRules, LoopbackScopeTakesOnlyLoopbackSources) {
-    EXPECT_TRUE(datagram::sourceAccepted(Loopback2, true));
-    EXPECT_FALSE(datagram::sourceAccepted(Outside, true));
-    EXPECT_TRUE(datagram::sourceAccepted(Outside, false));
-}
-
 struct DiscoveryFixture : ::testing::Test {
     DeviceList list;
     DiscoveryOptions options{true, 0, 0, 0};
