@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollArea>
-#include <QScrollBar>
 
 namespace tq50r::devices::ui {
 
@@ -21,8 +20,6 @@ DeviceBoxView::DeviceBoxView(DeviceList& devices, QScrollArea* box, QWidget* con
     connect(&devices_, &DeviceList::frameChanged, this, &DeviceBoxView::frameChanged);
     connect(&devices_, &DeviceList::deviceCountChanged, this,
             [this](int count) { countLabel_->setText(QString::number(count)); });
-    // One line per tile step keeps the wheel and the arrows on whole tiles.
-    box_->verticalScrollBar()->setSingleStep(tile::Height + tile::Spacing);
     fitContent();
 }
 
