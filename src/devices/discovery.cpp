@@ -5,12 +5,12 @@
 #include "platform/mac_lookup.h"
 
 #include <QHostAddress>
-#include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace tq50r::devices {
 
@@ -65,6 +65,34 @@ Discovery::Discovery(DeviceList& devices, const DiscoveryOptions& options, QObje
 
 Discovery::~Discovery() = default;
 
+QUdpSocket* Discovery::openSocket(const QString& name, std::uint16_t port, bool shared) {
+    // Bound here rather than by QUdpSocket::bind, which would look up a proxy first: discovery
+    // datagrams never go through one.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return nullptr;
+    const int one = 1;
+    (void)::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    if (shared)
+        (void)::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = htonl(options_.loopback ? INADDR_LOOPBACK : INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto* socket = new QUdpSocket(this);
+    socket->setObjectName(name);
+    if (!socket->setSocketDescriptor(fd, QAbstractSocket::BoundState)) {
+        delete socket;
+        ::close(fd);
+        return nullptr;
+    }
+    return socket;
+}
+
 Discovery::Listener& Discovery::listener(Route route) {
     return listeners_[slot(route)];
 }
@@ -77,15 +105,7 @@ void Discovery::start() {
     openListener(Route::Port8000, options_.port8000);
     openListener(Route::Ssdp, options_.ssdpPort);
     openListener(Route::Module, options_.modulePort);
-
-    moduleSender_ = new QUdpSocket(this);
-    moduleSender_->setObjectName(QStringLiteral("ModuleSender"));
-    const QHostAddress local = options_.loopback ? QHostAddress(QHostAddress::LocalHost)
-                                                 : QHostAddress(QHostAddress::AnyIPv4);
-    if (!moduleSender_->bind(local, 0)) {
-        delete moduleSender_;
-        moduleSender_ = nullptr;
-    }
+    moduleSender_ = openSocket(QStringLiteral("ModuleSender"), 0, false);
     Port8000SearchTimer();
     ModuleSearchTimer();
     port8000Search_->start();
@@ -93,23 +113,17 @@ void Discovery::start() {
 }
 
 void Discovery::openListener(Route route, std::uint16_t port) {
-    Listener& l = listener(route);
-    auto* socket = new QUdpSocket(this);
-    socket->setObjectName(QString::fromLatin1(routeName(route).data()) + QStringLiteral("Socket"));
-    const QHostAddress local = options_.loopback ? QHostAddress(QHostAddress::LocalHost)
-                                                 : QHostAddress(QHostAddress::AnyIPv4);
     // SSDP shares its port with every other listener of the group on this computer.
-    const auto mode = route == Route::Ssdp
-                          ? QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint
-                          : QAbstractSocket::DefaultForPlatform;
-    bool ok = socket->bind(local, port, mode);
-    if (ok && route == Route::Ssdp && !options_.loopback)
-        ok = joinSsdpGroup(*socket);
-    if (!ok) {
+    QUdpSocket* socket =
+        openSocket(QString::fromLatin1(routeName(route).data()) + QStringLiteral("Socket"), port,
+                   route == Route::Ssdp);
+    if (socket == nullptr)
+        return;
+    if (route == Route::Ssdp && !options_.loopback && !joinSsdpGroup(*socket)) {
         delete socket;
         return;
     }
-    l.socket = socket;
+    listener(route).socket = socket;
     connect(socket, &QUdpSocket::readyRead, this, [this, route] {
         Listener& ready = listener(route);
         if (!ready.pause->isActive())

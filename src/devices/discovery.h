@@ -71,6 +71,9 @@ private:
         QUdpSocket* socket = nullptr;
         QTimer* pause = nullptr;
     };
+    // A UDP socket bound to the scope's address and `port` (0: any), broadcasts allowed;
+    // `shared` lets other sockets bind the same port. Null when it cannot be bound.
+    QUdpSocket* openSocket(const QString& name, std::uint16_t port, bool shared);
     Listener& listener(Route route);
     void openListener(Route route, std::uint16_t port);
     void readNext(Listener& l);

@@ -95,7 +95,6 @@ TEST_F(BoxFixture, PressesOnTheTileOrItsLabelsLowerItAndAClickConnects) {
 TEST_F(BoxFixture, FiftyDevicesMakeTheBoxScroll) {
     for (int i = 0; i < 50; ++i)
         add(QStringLiteral("127.0.1.%1").arg(i + 2));
-    QApplication::processEvents();
     EXPECT_EQ(content->height(), 91 * 50 + 10);
     EXPECT_GT(box->verticalScrollBar()->maximum(), 0);
     box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
@@ -104,7 +103,7 @@ TEST_F(BoxFixture, FiftyDevicesMakeTheBoxScroll) {
 }
 
 QImage render(QWidget& w) {
-    QImage image(w.size(), QImage::Format_ARGB32);
+    QImage image(w.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::black);
     w.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     return image;

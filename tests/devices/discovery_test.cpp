@@ -6,8 +6,13 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QUdpSocket>
+#include <arpa/inet.h>
+#include <array>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tq50r::devices {
@@ -162,11 +167,16 @@ TEST(DiscoverySockets, ListenersTakeOneDatagramPerPauseOnLoopback) {
     ASSERT_NE(pause, nullptr);
     EXPECT_EQ(socket->localAddress(), QHostAddress(QHostAddress::LocalHost));
 
-    QUdpSocket device;
-    ASSERT_TRUE(device.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
-    const QByteArray answer(40, '\x01');
+    // A device on 127.0.0.2 answers three times at once (a plain socket: no proxy lookup).
+    const int device = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in from{AF_INET, 0, {htonl(Loopback2)}, {}};
+    ASSERT_EQ(::bind(device, reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
+    const sockaddr_in to{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    const std::array<char, 40> answer{};
     for (int i = 0; i < 3; ++i)
-        device.writeDatagram(answer, QHostAddress::LocalHost, port);
+        ::sendto(device, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                 sizeof to);
+    ::close(device);
 
     QSignalSpy found(&discovery, &Discovery::deviceFound);
     ASSERT_TRUE(found.wait(5000));
