@@ -165,7 +165,7 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent)
     buildDiagnostics(client);
     buildMenus();
     buildTimers();
-    wireDeviceRooms(options);
+    wireDiscoveryRooms(options);
 
     sender_ = makeSender();
     editor_ = std::make_unique<editor::EqEditor>(Panel2, Panel4, setting_, *sender_, this);
@@ -384,7 +384,7 @@ void TForm1::buildTimers() {
         this->*(t.member) = makeTimer(t.name, t.intervalMs, t.enabledAtStart, t.handler);
 }
 
-void TForm1::wireDeviceRooms(const AppOptions& options) {
+void TForm1::wireDiscoveryRooms(const AppOptions& options) {
     link_ = std::make_unique<devices::LinkMonitor>();
     deviceList_ = new devices::DeviceList(this);
     receivePath_ = new devices::ReceivePath(*deviceList_, setting_, *link_, this);
@@ -405,7 +405,7 @@ void TForm1::wireDeviceRooms(const AppOptions& options) {
             [this](int position) { Memo1->appendPlainText(QString::number(position)); });
 }
 
-void TForm1::startDeviceRooms() {
+void TForm1::startDiscoveryRooms() {
     discovery_->start();
     serialScan_->start();
 }
@@ -430,7 +430,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     setWindowTitle(title_);
     centreOnScreen();
-    startDeviceRooms();
+    startDiscoveryRooms();
 }
 
 void TForm1::centreOnScreen() {

@@ -104,8 +104,8 @@ private:
     void buildTimers();
     QTimer* makeTimer(const char* name, int intervalMs, bool enabled, void (TForm1::*handler)());
     // The device rooms: lists, discovery, serial scan and the tiles, wired to the window.
-    void wireDeviceRooms(const AppOptions& options);
-    void startDeviceRooms();
+    void wireDiscoveryRooms(const AppOptions& options);
+    void startDiscoveryRooms();
     void FormCreate();
     void FormShow();
     void FormClose();
