@@ -9,6 +9,7 @@
 #include "devices/device_list.h"
 #include "devices/receive_path.h"
 #include "editor/eq_editor.h"
+#include "platform/network_scope.h"
 #include "sim/sim_process.h"
 
 #include <QApplication>
@@ -249,6 +250,8 @@ BENCHMARK(BM_LastMoveToDeviceSerial)
 } // namespace
 
 int main(int argc, char** argv) {
+    // No benchmark ever searches a real network.
+    tq50r::platform::restrictToLoopback();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

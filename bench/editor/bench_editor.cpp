@@ -1,5 +1,6 @@
 // One drag step on the response graph: mouse move -> model -> band recompute -> total -> graph
 // redraw and repaint of the widget. Runs on the offscreen platform.
+#include "drag_support.h"
 #include "editor/eq_editor.h"
 #include "editor/fader.h"
 #include "eq/operations.h"
@@ -32,20 +33,8 @@ struct Fixture {
         QApplication::processEvents();
     }
 
-    // Grabs band 3's marker with the editor's own mapping.
-    void grab() {
-        const auto g = editor->plotGeometry();
-        const int bx = editor->plot()->GetBlockPos(2).X;
-        const int x = static_cast<int>(tq50r::editor::MapLeftOffsetPx +
-                                       (bx - g.xMin) / (g.xMax - g.xMin) * g.widthPx) +
-                      1;
-        for (int y = 0; y < g.heightPx; ++y) {
-            if (tq50r::editor::levelDb(g, y) == 0) {
-                editor->FFTDrawMouseDown(Qt::LeftButton, x, y);
-                break;
-            }
-        }
-    }
+    // Grabs band 3's marker.
+    void grab() { tq50r::bench::grabMarker(*editor, 2); }
 };
 
 void BM_DragStep(benchmark::State& state) {
@@ -86,12 +75,5 @@ BENCHMARK(BM_DragStepNoRepaint)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tq50r::bench::runWidgetBenchmarks(argc, argv);
 }

@@ -1,6 +1,9 @@
 // Command-line options of the tq50r program.
 #pragma once
 
+#include "devices/discovery.h"
+#include "devices/serial_scan.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +16,9 @@ struct AppOptions {
     QStringList extraSerialPorts;
     // Render the window after start-up to this PNG file, then quit.
     QString screenshotPath;
+    // Not on the command line: tests move the discovery ports and choose the serial ports.
+    devices::DiscoveryOptions discovery;
+    devices::SerialScan::PortLister serialPortLister;
 };
 
 struct ParsedOptions {

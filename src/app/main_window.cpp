@@ -7,9 +7,13 @@
 #include "app/status_row.h"
 #include "devices/connection.h"
 #include "devices/device_list.h"
+#include "devices/discovery.h"
 #include "devices/link_monitor.h"
 #include "devices/parameter_sync.h"
 #include "devices/receive_path.h"
+#include "devices/serial_scan.h"
+#include "devices/ui/device_box_view.h"
+#include "devices/ui/device_panel.h"
 #include "devices/ui/progress_bar_form.h"
 #include "editor/eq_editor.h"
 #include "editor/eq_sender.h"
@@ -63,22 +67,7 @@ constexpr QSize Panel4Size{505, 353};
 constexpr QRect Memo1Rect{1080, 8, 185, 89};
 constexpr QRect Button1Rect{1080, 104, 75, 25};
 
-constexpr int DeviceFrameThicknessPx = 3;
 const QString NoDeviceText = QStringLiteral("No Device");
-
-// The green frame that marks the connected device's tile.
-class DeviceFrame : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setPen(QColor(0, 255, 0));
-        for (int i = 0; i < DeviceFrameThicknessPx; ++i)
-            p.drawRect(rect().adjusted(i, i, -i - 1, -i - 1));
-    }
-};
 
 // The round link lamp in the top bar.
 class Lamp : public QWidget {
@@ -147,8 +136,6 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
                std::unique_ptr<transport::ChannelFactory> channels)
     : QMainWindow(parent), title_(ApplicationTitle), setting_(eq::startSetting()) {
     setObjectName(QStringLiteral("Form1"));
-    state_.loopbackOnly = options.loopbackOnly;
-    state_.extraSerialPorts = options.extraSerialPorts;
     hooks_.showAbout = [this](QWidget*) {
         TfmAbout about(title_, nullptr);
         about.exec();
@@ -179,8 +166,8 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
     buildDiagnostics(client);
     buildMenus();
     buildTimers();
-
     buildDeviceRooms(std::move(channels));
+    wireDiscoveryRooms(options);
     editor_ = std::make_unique<editor::EqEditor>(Panel2, Panel4, setting_, *sender_, this);
     InputDecTimer = editor_->inputDecTimer();
     InputAddTimer = editor_->inputAddTimer();
@@ -273,8 +260,8 @@ void TForm1::buildDeviceColumn(QWidget* client) {
     TimeLabel->setToolTip(QStringLiteral("Seconds left in the device search"));
     TimeLabel->setAccessibleName(QStringLiteral("Search countdown"));
 
-    DevicePaintBox = new DeviceFrame(list);
-    DevicePaintBox->setObjectName(QStringLiteral("DevicePaintBox"));
+    DeviceListWidget = list;
+    DevicePaintBox = new devices::ui::DevicePaintBox(list);
     DevicePaintBox->resize(DevicePaintBoxSize);
     DevicePaintBox->hide();
 
@@ -429,16 +416,43 @@ void TForm1::buildTimers() {
         QTimer* TForm1::*member;
         void (TForm1::*handler)();
     };
-    static constexpr std::array<TimerSpec, 3> Timers{{
-        {"CloseTimer", 20, false, &TForm1::CloseTimer, &TForm1::CloseTimerTimer},
+    static constexpr std::array<TimerSpec, 2> Timers{{
         {"SearchTimer", 1000, true, &TForm1::SearchTimer, &TForm1::SearchTimerTimer},
         {"ReadStateTimer", 3000, false, &TForm1::ReadStateTimer, &TForm1::ReadStateTimerTimer},
     }};
     // The trim repeat timers (150 ms) belong to the editor, which drives them from its buttons;
-    // the tile and ageing timers to the device list; the connect, check and reconnect timers to
-    // the connection; recall and idle poll to the parameter sync.
+    // the tile and ageing timers to the device list; the probe port's close timer to the serial
+    // scan; the connect, check and reconnect timers to the connection; recall and idle poll to
+    // the parameter sync.
     for (const TimerSpec& t : Timers)
         this->*(t.member) = makeTimer(t.name, t.intervalMs, t.enabledAtStart, t.handler);
+}
+
+void TForm1::wireDiscoveryRooms(const AppOptions& options) {
+    devices::DiscoveryOptions discoveryOptions = options.discovery;
+    discoveryOptions.loopback = options.loopbackOnly;
+    discovery_ = new devices::Discovery(*devices_, discoveryOptions, this);
+    serialScan_ = new devices::SerialScan(*devices_, *receivePath_, options.serialPortLister, this);
+    deviceBoxView_ = new devices::ui::DeviceBoxView(
+        *devices_, DeviceBox, DeviceListWidget, DevicePaintBox, DeviceMenu, deviceCountLabel, this);
+
+    connect(devices_, &devices::DeviceList::refreshFinished, SearchTimer,
+            qOverload<>(&QTimer::start));
+    connect(RemoveDeviceItem, &QAction::triggered, devices_,
+            &devices::DeviceList::RemoveDeviceItemClick);
+    connect(serialScan_, &devices::SerialScan::portSkipped, Memo1,
+            [this](int position) { Memo1->appendPlainText(QString::number(position)); });
+    // A click on a tile (its index is pressedIndex) connects; unplugging the connected USB
+    // device disconnects.
+    connect(deviceBoxView_, &devices::ui::DeviceBoxView::DevicePanelClick, connection_,
+            [this](int) { connection_->DevicePanelClick(); });
+    connect(serialScan_, &devices::SerialScan::connectedPortRemoved, connection_,
+            &devices::Connection::connectedPortRemoved);
+}
+
+void TForm1::startDiscoveryRooms() {
+    discovery_->start();
+    serialScan_->start();
 }
 
 void TForm1::FormCreate() {
@@ -461,8 +475,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     setWindowTitle(title_);
     centreOnScreen();
-    // Device discovery starts here once it exists; it is confined to
-    // loopback when state_.loopbackOnly is set.
+    startDiscoveryRooms();
 }
 
 void TForm1::centreOnScreen() {
@@ -545,10 +558,8 @@ void TForm1::connectflagImageMouseMove() {
 }
 
 void TForm1::RefreshBtnClick() {
-    state_.flags.listPause = 1;
-    // The device list is emptied here once tiles exist.
-    state_.flags.listPause = 0;
-    SearchTimer->start();
+    // SearchTimer starts again when the list is empty (refreshFinished).
+    devices_->RefreshBtnClick();
 }
 
 void TForm1::ResetImgClick() {
@@ -566,12 +577,6 @@ void TForm1::AboutItemClick() {
 
 void TForm1::Button1Click() {
     Memo1->clear();
-}
-
-// Timers whose work belongs to the connection, discovery and status layers.
-// Until those exist, each keeps only the part that needs no device.
-void TForm1::CloseTimerTimer() {
-    CloseTimer->stop();
 }
 
 void TForm1::InputDecTimerTimer() {

@@ -22,18 +22,24 @@ class QPushButton;
 class QScrollArea;
 class QTimer;
 
+namespace tq50r::devices {
+class Connection;
+class DeviceList;
+class Discovery;
+class ParameterSync;
+class ReceivePath;
+class SerialScan;
+struct LinkMonitor;
+namespace ui {
+class DeviceBoxView;
+class DevicePaintBox;
+} // namespace ui
+} // namespace tq50r::devices
+
 namespace tq50r::editor {
 class EqEditor;
 class EqSender;
 } // namespace tq50r::editor
-
-namespace tq50r::devices {
-class Connection;
-class DeviceList;
-class ParameterSync;
-class ReceivePath;
-struct LinkMonitor;
-} // namespace tq50r::devices
 
 namespace tq50r::app {
 
@@ -60,6 +66,9 @@ public:
     devices::ReceivePath& receivePath() { return *receivePath_; }
     devices::Connection& connection() { return *connection_; }
     devices::ParameterSync& parameterSync() { return *sync_; }
+    devices::Discovery& discovery() { return *discovery_; }
+    devices::SerialScan& serialScan() { return *serialScan_; }
+    devices::ui::DeviceBoxView& deviceBoxView() { return *deviceBoxView_; }
 
     // The yes/no question over this window ("&Yes" / "&No", caption "TQ50R").
     bool askYesNo(const QString& text);
@@ -78,7 +87,6 @@ public:
     void Button1Click();
     void connectflagImageMouseMove();
 
-    void CloseTimerTimer();
     void InputDecTimerTimer();
     void InputAddTimerTimer();
     void SearchTimerTimer();
@@ -104,6 +112,9 @@ private:
     void buildDeviceRooms(std::unique_ptr<transport::ChannelFactory> channels);
     void wireDeviceRooms();
     QTimer* makeTimer(const char* name, int intervalMs, bool enabled, void (TForm1::*handler)());
+    // The device rooms: lists, discovery, serial scan and the tiles, wired to the window.
+    void wireDiscoveryRooms(const AppOptions& options);
+    void startDiscoveryRooms();
     void FormCreate();
     void FormShow();
     void FormClose();
@@ -118,6 +129,9 @@ private:
     devices::ReceivePath* receivePath_ = nullptr;
     devices::Connection* connection_ = nullptr;
     devices::ParameterSync* sync_ = nullptr;
+    devices::Discovery* discovery_ = nullptr;
+    devices::SerialScan* serialScan_ = nullptr;
+    devices::ui::DeviceBoxView* deviceBoxView_ = nullptr;
     std::unique_ptr<editor::EqSender> sender_;
     std::unique_ptr<editor::EqEditor> editor_;
     std::unique_ptr<PresetFlow> presets_;
@@ -127,7 +141,8 @@ private:
     QPushButton* RefreshBtn = nullptr;
     QScrollArea* DeviceBox = nullptr;
     QLabel* TimeLabel = nullptr;
-    QWidget* DevicePaintBox = nullptr;
+    QWidget* DeviceListWidget = nullptr; // what DeviceBox scrolls
+    devices::ui::DevicePaintBox* DevicePaintBox = nullptr;
     QLabel* deviceCountLabel = nullptr;
     QFrame* Panel1 = nullptr;
     QLabel* connectflagImage = nullptr;
@@ -147,7 +162,6 @@ private:
     QAction* RemoveDeviceItem = nullptr;
     QAction* BurningItem = nullptr;
 
-    QTimer* CloseTimer = nullptr;
     QTimer* InputDecTimer = nullptr;
     QTimer* InputAddTimer = nullptr;
     QTimer* SearchTimer = nullptr;

@@ -377,6 +377,7 @@ void TComPort::setPort(const std::string& name) {
         }
         port_ = name;
     }
+    const std::lock_guard lifecycle(lifecycleMutex_);
     if (connected_) {
         Close();
         Open();
@@ -454,6 +455,7 @@ void TComPort::CallErrno(ComError code, int errnoValue) {
 // Open and close
 
 void TComPort::Open() {
+    const std::lock_guard lifecycle(lifecycleMutex_);
     if (connected_) {
         return;
     }
@@ -534,8 +536,28 @@ void TComPort::raiseModemLines(bool fromPort) {
 }
 
 void TComPort::Close() {
+    std::unique_lock lifecycle(lifecycleMutex_);
     if (!connected_) {
         return;
+    }
+    if (threadCreated_ && QThread::currentThread() != thread()) {
+        // A handler of this port may be running on the port's thread, and it may open or close
+        // the port itself: stop further handlers, then wait for that one without holding the
+        // lifecycle lock.
+        const std::shared_ptr<DeliveryGate> gate = gate_;
+        {
+            const std::lock_guard lock(gate->mutex);
+            gate->abandoned = true;
+        }
+        lifecycle.unlock();
+        {
+            std::unique_lock lock(gate->mutex);
+            gate->cv.wait(lock, [&gate] { return !gate->running; });
+        }
+        lifecycle.lock();
+        if (!connected_ || gate_ != gate) {
+            return; // closed (and perhaps opened again) by someone else meanwhile
+        }
     }
     raiseModemLines(false);
     if (OnBeforeClose) {

@@ -268,8 +268,8 @@ private:
 };
 
 /// The serial port component. Create it on the GUI thread: received-byte events are run on the
-/// thread the object lives on. Open, Close, Write and Read may be called from any one thread at a
-/// time (the port is not locked), as long as the object outlives the call.
+/// thread the object lives on. Open and Close may be called from several threads at once; Write
+/// and Read from any one thread at a time, as long as the object outlives the call.
 class TComPort : public QObject {
     Q_OBJECT
 public:
@@ -386,6 +386,8 @@ private:
     void handleEvents(TComEvents events);
     void raiseModemLines(bool fromPort);
 
+    // Open and Close (and a rename that reopens) run one at a time, whichever threads call them.
+    std::recursive_mutex lifecycleMutex_;
     mutable std::mutex portMutex_; // guards port_ only: the GUI thread reads the name of a port
                                    // that a worker thread may rename
     std::string port_ = kDefaultPort;

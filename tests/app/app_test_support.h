@@ -7,11 +7,26 @@
 #include <QStringList>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace tq50r::app::testing {
 
+// A window whose discovery stays on loopback, on ports of its own, and that scans no serial port:
+// tests may run side by side and never reach the network or a real port.
+inline AppOptions quietOptions() {
+    AppOptions options;
+    options.loopbackOnly = true;
+    options.discovery.port8000 = 0;
+    options.discovery.ssdpPort = 0;
+    options.discovery.modulePort = 0;
+    options.serialPortLister = [] { return std::optional<std::vector<std::string>>{}; };
+    return options;
+}
+
 struct ScriptedWindow {
-    std::unique_ptr<TForm1> form = std::make_unique<TForm1>();
+    std::unique_ptr<TForm1> form;
     QStringList questions;
     std::deque<bool> answers; // an unscripted question is answered No
     QStringList messages;
@@ -20,7 +35,8 @@ struct ScriptedWindow {
     int endProcessCalls = 0;
     int aboutCalls = 0;
 
-    ScriptedWindow() {
+    explicit ScriptedWindow(const AppOptions& options = quietOptions())
+        : form(std::make_unique<TForm1>(options)) {
         DialogHooks& hooks = form->hooks();
         hooks.askYesNo = [this](QWidget*, const QString& text) {
             questions << text;

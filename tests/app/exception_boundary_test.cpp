@@ -1,6 +1,7 @@
 // The exception boundary: whatever event handler throws, the error is shown and the next event is
 // handled as usual. Runs under the program's own application object.
 #include "app/application.h"
+#include "platform/network_scope.h"
 #include "transport/com_port.h"
 
 #include <QDeadlineTimer>
@@ -70,6 +71,7 @@ TEST(ExceptionBoundary, AThrowingSerialReceiveHandlerLeavesThePortWorking) {
 } // namespace tq50r::app
 
 int main(int argc, char** argv) {
+    tq50r::platform::restrictToLoopback();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     tq50r::app::Application app(argc, argv);

@@ -1,6 +1,7 @@
 #include "app/app_info.h"
 #include "app/dialog_hooks.h"
 #include "app_test_support.h"
+#include "devices/device_list.h"
 #include "editor/eq_editor.h"
 #include "editor/fader.h"
 
@@ -167,7 +168,7 @@ TEST(MainWindow, UpdateDuringCountdownGoesOnFromItsValue) {
     w.form->RefreshBtnClick();
     w.form->SearchTimerTimer();
     EXPECT_EQ(child<QLabel>(*w.form, "TimeLabel")->text(), QStringLiteral("9"));
-    EXPECT_EQ(w.form->state().flags.listPause.load(), 0);
+    EXPECT_EQ(w.form->deviceList().flags().listPause, 0);
 }
 
 QAction* action(TForm1& form, const char* name) {

@@ -1,5 +1,6 @@
 // The window with its device rooms on fake channels: a whole setting holds later frames for the
 // settle pause; the link flag, UPDATE and the Connecting dialog follow the connection.
+#include "app/app_test_support.h"
 #include "app/main_window.h"
 #include "devices/connection.h"
 #include "devices/frame_bytes.h"
@@ -22,7 +23,8 @@ using devices::testing::toBytes;
 
 struct OnlineWindow {
     transport::FakeChannelFactory* factory = new transport::FakeChannelFactory;
-    TForm1 form{{}, nullptr, std::unique_ptr<transport::ChannelFactory>(factory)};
+    TForm1 form{testing::quietOptions(), nullptr,
+                std::unique_ptr<transport::ChannelFactory>(factory)};
     editor::EqEditor& eq = form.eqEditor();
 
     OnlineWindow() {

@@ -3,6 +3,8 @@
 
 #include <QThread>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <optional>
@@ -559,6 +561,49 @@ TEST_F(ComPortPty, ClosingFromAWorkerThreadWhileTheGuiHandlesEventsNeverDeadlock
     EXPECT_TRUE(pumpUntil([&] { return workerDone.load(); }, kWorkerLimitMs));
     worker.join();
     EXPECT_GT(handled.load(), 0);
+}
+
+// Two threads open, rename and close one port at once, on two pseudo-terminals: the port
+// always ends closed, and no call aborts or hangs.
+TEST(ComPortThreads, OpenAndCloseFromTwoThreadsAtOnceNeverAbortOrHang) {
+    PtyPair first;
+    PtyPair second;
+    ASSERT_TRUE(first.ok() && second.ok());
+    TComPort port;
+    port.setPort(first.path());
+    // Bytes keep the event thread delivering to this (non-pumping) thread while it is closed.
+    Streamer streamFirst(first.master());
+    Streamer streamSecond(second.master());
+    std::atomic<int> finished{0};
+    const auto churn = [&port, &finished](const std::string& path) {
+        for (int cycle = 0; cycle < kStressCycles; ++cycle) {
+            try {
+                port.setPort(path);
+                port.Open();
+                port.Close();
+                port.Close();
+            } catch (const EComPort&) {
+                // The other thread's port was busy a moment: part of the churn.
+            }
+        }
+        ++finished;
+    };
+    std::thread a(churn, first.path());
+    std::thread b(churn, second.path());
+    // A hang would never finish: give up after a bound far above the normal second or two.
+    constexpr auto kHangLimit = std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + kHangLimit;
+    while (finished.load() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (finished.load() < 2) {
+        ADD_FAILURE() << "Open/Close from two threads hung";
+        std::fflush(nullptr);
+        std::_Exit(EXIT_FAILURE);
+    }
+    a.join();
+    b.join();
+    EXPECT_FALSE(port.Connected());
 }
 
 } // namespace

@@ -1,20 +1,30 @@
-// tq50r-tool: the EQ curve and preset files on the command line.
+// tq50r-tool: the EQ curve, preset files and the devices on the network on the command line.
 //
 //   tq50r-tool response [PRESET.bin]   CSV of the summed response (1024 rows)
 //   tq50r-tool preset show PRESET.bin  the decoded setting as a table
+//   tq50r-tool devices [...]           the devices that discovery finds
+#include "devices/device_list.h"
+#include "devices/discovery.h"
+#include "devices/link_monitor.h"
+#include "devices/receive_path.h"
+#include "devices/serial_scan.h"
 #include "eq/encoding.h"
 #include "eq/eq_setting.h"
 #include "eq/operations.h"
 #include "eq/response.h"
+#include "platform/serial_ports.h"
 #include "protocol/frames.h"
 #include "protocol/preset_file.h"
 #include "tq50r_version.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -24,22 +34,40 @@ constexpr int ExitOk = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 
-constexpr std::string_view Usage = "usage: tq50r-tool response [PRESET.bin]\n"
-                                   "       tq50r-tool preset show PRESET.bin\n";
+constexpr std::string_view Usage =
+    "usage: tq50r-tool response [PRESET.bin]\n"
+    "       tq50r-tool preset show PRESET.bin\n"
+    "       tq50r-tool devices [--loopback] [--serial-port PATH]... [--seconds N]\n";
+
+constexpr int DefaultSearchSeconds = 5;
+constexpr int LongestSearchSeconds = 3600;
+constexpr int MsPerSecond = 1000;
 
 // --help: what the program is for, its commands (the usage lines) and its options.
 constexpr std::string_view Summary =
-    "tq50r-tool: TQ50R Master EQ curves and preset files on the command line.\n\n";
+    "tq50r-tool: TQ50R Master EQ curves, preset files and the devices on the network on the\n"
+    "command line.\n\n";
 constexpr std::string_view Details =
     "\nCommands:\n"
     "  response [PRESET.bin]   the summed EQ response as CSV (index, frequency_hz,\n"
     "                          total_db; 1024 rows), of the preset or of the start setting\n"
     "  preset show PRESET.bin  the decoded trim, bypass and five bands as a table\n"
+    "  devices                 looks for devices for N seconds (default 5) as the application\n"
+    "                          does: the port-8000 search, SSDP announcements, the module\n"
+    "                          search and a Poll on every serial port the system lists; then\n"
+    "                          prints one line per device found: KEY MAC KIND ROUTE, e.g.\n"
+    "                            192.168.1.20 00:A1:B0:12:AB:34 network ssdp\n"
+    "                          KIND is usb, network or module; ROUTE (the way that found\n"
+    "                          the device first) is port8000, ssdp, module or serial.\n"
     "\nOptions:\n"
+    "  --loopback              devices: keep every datagram inside 127.0.0.0/8\n"
+    "  --serial-port PATH      devices: probe this port as well (repeatable)\n"
+    "  --seconds N             devices: how long to look, 1 to 3600\n"
     "  --help                  print this text and quit\n"
     "  --version               print the program's version and quit\n"
-    "\nA file that is not a preset gives a message on stderr and exit status 1; a\n"
-    "command line that is not understood gives the usage and exit status 2.\n";
+    "\nA file that is not a preset gives a message on stderr and exit status 1; devices\n"
+    "exits with 1 when it found none. A command line that is not understood gives the\n"
+    "usage and exit status 2.\n";
 
 // The usage lines as the synopsis of --help: "Usage: A", then "  or:  B" for each further line.
 std::string helpSynopsis() {
@@ -142,6 +170,96 @@ int presetCommand(int argc, char** argv) {
     return finishOutput();
 }
 
+struct DevicesOptions {
+    bool loopback = false;
+    std::vector<std::string> serialPorts;
+    int seconds = DefaultSearchSeconds;
+};
+
+std::optional<int> parseSeconds(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < 1 ||
+        value > LongestSearchSeconds) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<DevicesOptions> parseDevicesOptions(int argc, char** argv) {
+    DevicesOptions options;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--loopback") {
+            options.loopback = true;
+        } else if (arg == "--serial-port" && i + 1 < argc) {
+            options.serialPorts.emplace_back(argv[++i]);
+        } else if (arg == "--seconds" && i + 1 < argc) {
+            const std::optional<int> seconds = parseSeconds(argv[++i]);
+            if (!seconds) {
+                return std::nullopt;
+            }
+            options.seconds = *seconds;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+std::string_view kindName(std::int32_t kind) {
+    switch (kind) {
+    case devices::KindUsb:
+        return "usb";
+    case devices::KindModule:
+        return "module";
+    default:
+        return "network";
+    }
+}
+
+int devicesCommand(int argc, char** argv) {
+    const std::optional<DevicesOptions> options = parseDevicesOptions(argc, argv);
+    if (!options) {
+        return usageError();
+    }
+    platform::registerExtraSerialPorts(options->serialPorts);
+    int appArgc = 1;
+    QCoreApplication application(appArgc, argv);
+
+    devices::DeviceList list;
+    devices::LinkMonitor link;
+    eq::EqSetting setting = eq::startSetting();
+    devices::ReceivePath receivePath(list, setting, link);
+    devices::DiscoveryOptions discoveryOptions;
+    discoveryOptions.loopback = options->loopback;
+    devices::Discovery discovery(list, discoveryOptions);
+    devices::SerialScan scan(list, receivePath);
+    discovery.start();
+    scan.start();
+    QTimer::singleShot(options->seconds * MsPerSecond, &application, &QCoreApplication::quit);
+    QCoreApplication::exec();
+
+    for (const devices::DeviceEntry& entry : list.deviceEntries()) {
+        const devices::Route route =
+            entry.kind == devices::KindUsb
+                ? devices::Route::Serial
+                : discovery.routeOf(entry.key).value_or(entry.kind == devices::KindModule
+                                                            ? devices::Route::Module
+                                                            : devices::Route::Port8000);
+        const std::string line = entry.key.toStdString() + ' ' +
+                                 protocol::macDisplayText(entry.mac.toStdString()) + ' ' +
+                                 std::string(kindName(entry.kind)) + ' ' +
+                                 std::string(devices::routeName(route)) + '\n';
+        std::fputs(line.c_str(), stdout);
+    }
+    const int written = finishOutput();
+    if (written != ExitOk) {
+        return written;
+    }
+    return list.size() > 0 ? ExitOk : ExitFailure;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -156,6 +274,9 @@ int main(int argc, char** argv) {
     if (command == "--version" && argc == 2) {
         std::fputs("tq50r-tool " TQ50R_VERSION "\n", stdout);
         return finishOutput();
+    }
+    if (command == "devices") {
+        return devicesCommand(argc, argv);
     }
     if (command == "response") {
         return responseCommand(argc, argv);
