@@ -27,10 +27,16 @@ ParsedOptions parseAppOptions(const QStringList& args) {
         QStringLiteral("screenshot"),
         QStringLiteral("Render the window after start-up to a PNG file and quit."),
         QStringLiteral("FILE"));
+    const QCommandLineOption screenshotDelayOption(
+        QStringLiteral("screenshot-delay"),
+        QStringLiteral("Wait this long after start-up before the screenshot (default 300; up "
+                       "to 60000), e.g. to let devices be found."),
+        QStringLiteral("MS"));
     parser.addOption(versionOption);
     parser.addOption(loopbackOption);
     parser.addOption(serialOption);
     parser.addOption(screenshotOption);
+    parser.addOption(screenshotDelayOption);
 
     ParsedOptions result;
     const bool understood = parser.parse(args);
@@ -58,6 +64,15 @@ ParsedOptions parseAppOptions(const QStringList& args) {
     result.options.screenshotPath = parser.value(screenshotOption);
     if (parser.isSet(screenshotOption) && result.options.screenshotPath.isEmpty())
         result.error = QStringLiteral("--screenshot needs a file name");
+    if (parser.isSet(screenshotDelayOption)) {
+        bool ok = false;
+        const int delayMs = parser.value(screenshotDelayOption).toInt(&ok);
+        if (!ok || delayMs < 0 || delayMs > MaxScreenshotDelayMs)
+            result.error = QStringLiteral("--screenshot-delay takes 0 to %1 milliseconds")
+                               .arg(MaxScreenshotDelayMs);
+        else
+            result.options.screenshotDelayMs = delayMs;
+    }
     return result;
 }
 

@@ -9,6 +9,10 @@
 
 namespace tq50r::app {
 
+// How long after start-up the screenshot is taken, unless the command line says otherwise.
+inline constexpr int DefaultScreenshotDelayMs = 300;
+inline constexpr int MaxScreenshotDelayMs = 60000;
+
 struct AppOptions {
     // Keep every discovery datagram inside 127.0.0.0/8.
     bool loopbackOnly = false;
@@ -16,6 +20,7 @@ struct AppOptions {
     QStringList extraSerialPorts;
     // Render the window after start-up to this PNG file, then quit.
     QString screenshotPath;
+    int screenshotDelayMs = DefaultScreenshotDelayMs;
     // Not on the command line: tests move the discovery ports and choose the serial ports.
     devices::DiscoveryOptions discovery;
     devices::SerialScan::PortLister serialPortLister;

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     if (!parsed.options.screenshotPath.isEmpty()) {
         // Let the first paint and layout settle, then render and leave normally.
         int status = 0;
-        QTimer::singleShot(tq50r::app::ScreenshotDelayMs, &form, [&] {
+        QTimer::singleShot(parsed.options.screenshotDelayMs, &form, [&] {
             status = tq50r::app::saveScreenshot(form, parsed.options.screenshotPath) ? 0 : 1;
             QApplication::quit();
         });

@@ -34,6 +34,9 @@ TEST(AppOptions, CommandLinesAreUnderstood) {
         {{"tq50r", "--bogus"}, false, {}, {}, false, true},
         {{"tq50r", "--serial-port"}, false, {}, {}, false, true},
         {{"tq50r", "stray"}, false, {}, {}, false, true},
+        {{"tq50r", "--screenshot-delay", "-1"}, false, {}, {}, false, true},
+        {{"tq50r", "--screenshot-delay", "60001"}, false, {}, {}, false, true},
+        {{"tq50r", "--screenshot-delay", "soon"}, false, {}, {}, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -47,6 +50,8 @@ TEST(AppOptions, CommandLinesAreUnderstood) {
         EXPECT_EQ(parsed.options.extraSerialPorts, c.ports);
         EXPECT_EQ(parsed.options.screenshotPath, c.screenshot);
     }
+    EXPECT_EQ(parseAppOptions({"tq50r", "--screenshot-delay", "2500"}).options.screenshotDelayMs,
+              2500);
 }
 
 TEST(AppOptions, HelpNamesEveryOption) {
