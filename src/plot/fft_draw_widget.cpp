@@ -6,6 +6,10 @@
 
 namespace tq50r::plot {
 
+namespace {
+constexpr double FocusFramePx = 2.0;
+} // namespace
+
 TFFTDrawWidget::TFFTDrawWidget(QWidget* parent)
     : QWidget(parent), TFFTDraw([] { return makeQImageCanvas(); }) {
     QWidget::resize(InitialWidth, InitialHeight);
@@ -62,6 +66,26 @@ void TFFTDrawWidget::paintEvent(QPaintEvent* event) {
         return;
     }
     p.drawImage(event->rect(), screen, event->rect());
+    if (hasFocus()) {
+        p.setPen(QPen(focusFrameColor_, FocusFramePx));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+}
+
+void TFFTDrawWidget::setFocusFrameColor(const QColor& colour) {
+    focusFrameColor_ = colour;
+    update();
+}
+
+void TFFTDrawWidget::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void TFFTDrawWidget::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void TFFTDrawWidget::resizeEvent(QResizeEvent* event) {

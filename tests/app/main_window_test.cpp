@@ -209,7 +209,7 @@ TEST(MainWindow, MenusHaveTheirTextsShortcutsAndVisibility) {
     for (QAction* top : w.form->menuBar()->actions())
         if (top->isVisible())
             visibleMenus << top->text();
-    EXPECT_EQ(visibleMenus, (QStringList{"&File", "&Help"}));
+    EXPECT_EQ(visibleMenus, (QStringList{"&File", "&Edit", "&Help"}));
     // The factory entry is visible, but its menu is not: it cannot be reached.
     auto* view = child<QMenu>(*w.form, "ViewItem");
     EXPECT_EQ(view->title(), QStringLiteral("View"));

@@ -48,11 +48,10 @@ protected:
         panel4->setGeometry(0, 250, 505, 353);
         setting = eq::startSetting();
         editor = std::make_unique<EqEditor>(panel2, panel4, setting, sender, nullptr);
-        editor->setClock([this] { return now; });
     }
 
-    // Passes the settle pause after a whole setting.
-    void settle() { now += std::chrono::milliseconds(SettleMs + 1); }
+    // Ends the settle pause after a whole setting, as its timer does.
+    void settle() { editor->SettleTimerTimer(); }
 
     // Mouse position on band n's marker, found with the editor's own mapping.
     QPoint markerPoint(int n) const {
@@ -86,7 +85,6 @@ protected:
     eq::EqSetting setting;
     RecordingSender sender;
     std::unique_ptr<EqEditor> editor;
-    EqEditor::Clock::time_point now{std::chrono::seconds(1000)};
 };
 
 TEST_F(EqEditorTest, ControlsSitWhereThePanelPutsThem) {
@@ -235,10 +233,18 @@ TEST_F(EqEditorTest, RightButtonSelectsNothingAndMovesOnlyTheCursor) {
     EXPECT_EQ(setting.band(2).gainIndex, eq::ZeroGainIndex);
 }
 
-TEST_F(EqEditorTest, OverlappingMarkersGiveTheLowerBand) {
+// A press takes the marker the user sees on top, and a dragged marker is drawn on top of the
+// others.
+TEST_F(EqEditorTest, OverlappingMarkersGiveTheOneDrawnOnTop) {
     setting.band(4).freqIndex = setting.band(2).freqIndex;
     editor->updateBand(4);
-    pressMarker(2);
+    const QPoint p = pressMarker(2);
+    EXPECT_EQ(editor->selectedBand(), 3); // band 4 is painted after band 2
+    EXPECT_EQ(editor->plot()->TopBlock(), 3);
+    editor->FFTDrawMouseUp();
+    editor->FFTDrawKeyDown(Qt::Key_2, Qt::NoModifier); // the keys pick band 2: drawn on top
+    EXPECT_EQ(editor->plot()->TopBlock(), 1);
+    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
     EXPECT_EQ(editor->selectedBand(), 1);
 }
 
@@ -411,26 +417,30 @@ TEST_F(EqEditorTest, DisablingEditingEndsATrimHoldAndAMarkerDrag) {
     EXPECT_EQ(setting.trimDb, -1);
 }
 
-TEST_F(EqEditorTest, SettlePauseDropsEditsWithoutBlocking) {
-    const auto started = std::chrono::steady_clock::now();
+// Nothing the user does during the settle pause is lost: offline it takes effect at once;
+// connected it is sent, once per band, when the pause ends.
+TEST_F(EqEditorTest, EditsDuringTheSettlePauseTakeEffect) {
     editor->applySetting(protocol::ResetBlock);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(SettleMs));
     ASSERT_TRUE(editor->isSettling());
-    EXPECT_EQ(setting.band(1).qIndex, 0);
-
     editor->EQTypeClick(1);
+    editor->trackBar(1)->setPosition(-5);
+    EXPECT_EQ(setting.band(1).bandType(), eq::EqBandType::LowShelf);
+    EXPECT_EQ(setting.band(1).gainIndex, 14);
+    settle();
+
+    sender.isConnected = true;
+    editor->applySetting(protocol::ResetBlock);
+    editor->EQTypeClick(2);
+    editor->trackBar(2)->setPosition(-3);
     editor->TrimDecDown();
     editor->TrimDecUp();
-    editor->trackBar(1)->setPosition(-5); // the user's hand: put back
-    EXPECT_EQ(setting.band(1).type, 1);
-    EXPECT_EQ(setting.trimDb, 0);
-    EXPECT_EQ(editor->trackBar(1)->position(), 0);
-    EXPECT_EQ(setting.band(1).gainIndex, eq::ZeroGainIndex);
-
+    editor->BPImageMouseDown();
+    EXPECT_TRUE(sender.sent.empty());
+    EXPECT_EQ(editor->trackBar(2)->position(), -3); // stays under the hand
     settle();
     EXPECT_FALSE(editor->isSettling());
-    editor->EQTypeClick(1);
-    EXPECT_EQ(setting.band(1).bandType(), eq::EqBandType::LowShelf);
+    EXPECT_EQ(sender.sent, (std::vector<std::string>{"band2", "trim", "bypass1"}));
+    EXPECT_EQ(setting.band(2).gainIndex, 18);
 }
 
 TEST_F(EqEditorTest, ResetSendsConnectedAndAppliesOffline) {
