@@ -154,13 +154,12 @@ void TPTrackBar::RepeatTimerTimer() {
         repeatTimer_->stop();
         return;
     }
-    // Page towards the held pointer until the thumb lies under it.
-    const FaderGeometry g = geometryModel();
-    if (g.thumbRect(position_).contains(g.thumbRect(position_).center().x(),
-                                        static_cast<int>(pointerYPx_))) {
-        return;
+    // Page towards the held pointer, never past it, until the thumb lies under it.
+    const int target = geometryModel().positionAtY(pointerYPx_);
+    const int distance = target - position_;
+    if (distance != 0) {
+        userStep(distance < 0 ? -std::min(pageSize_, -distance) : std::min(pageSize_, distance));
     }
-    userStep(pointerYPx_ < g.thumbCentreY(position_) ? -pageSize_ : pageSize_);
 }
 
 void TPTrackBar::endPress() {
