@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <cmath>
 
 namespace tq50r::plot {
 
@@ -65,6 +66,11 @@ void TFFTDrawWidget::paintEvent(QPaintEvent* event) {
         p.fillRect(event->rect(), toQColor(Color()));
         return;
     }
+    // The pages are drawn in the widget's own pixels. On a screen scaled by a fraction (1.5x)
+    // copying each pixel to a whole number of screen pixels would draw one grid line one pixel
+    // wide and the next two; filtering keeps every line the same width. Whole scales stay crisp.
+    const qreal scale = devicePixelRatioF();
+    p.setRenderHint(QPainter::SmoothPixmapTransform, scale != std::floor(scale));
     p.drawImage(event->rect(), screen, event->rect());
     if (hasFocus()) {
         p.setPen(QPen(focusFrameColor_, FocusFramePx));

@@ -11,12 +11,15 @@
 
 namespace {
 
+#ifndef TQ50R_TEST_SCALE
+#define TQ50R_TEST_SCALE "1"
+#endif
+
 // The offscreen screen of the tests: a 1920 x 1080 desktop, so that the window opens at its full
-// size (tests of smaller work areas give theirs to the window). TQ50R_TEST_SCALE sets its scale.
+// size (tests of smaller work areas give theirs to the window). A suite may scale it
+// (TQ50R_TEST_SCALE).
 QByteArray offscreenPlatform() {
-    const QByteArray scale = qEnvironmentVariableIsEmpty("TQ50R_TEST_SCALE")
-                                 ? QByteArray("1")
-                                 : qgetenv("TQ50R_TEST_SCALE");
+    const QByteArray scale(TQ50R_TEST_SCALE);
     const std::filesystem::path config = std::filesystem::temp_directory_path() /
                                          ("tq50r-screen-" + std::to_string(getpid()) + ".json");
     std::ofstream(config) << R"({"screens":[{"name":"test","x":0,"y":0,"width":1920,)"
