@@ -756,27 +756,22 @@ void EqEditor::recordEdit(const eq::EqSetting& before, const eq::EqSetting& afte
 }
 
 bool EqEditor::undo() {
-    if (editDepth_ != 0) {
-        return false;
-    }
-    const std::optional<eq::EqHistory::Step> step = history_.undo();
-    if (!step) {
-        return false;
-    }
-    restoreParts(step->before, step->parts);
-    emit historyChanged();
-    return true;
+    return takeStep(true);
 }
 
 bool EqEditor::redo() {
+    return takeStep(false);
+}
+
+bool EqEditor::takeStep(bool back) {
     if (editDepth_ != 0) {
         return false;
     }
-    const std::optional<eq::EqHistory::Step> step = history_.redo();
+    const std::optional<eq::EqHistory::Step> step = back ? history_.undo() : history_.redo();
     if (!step) {
         return false;
     }
-    restoreParts(step->after, step->parts);
+    restoreParts(back ? step->before : step->after, step->parts);
     emit historyChanged();
     return true;
 }

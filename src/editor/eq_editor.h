@@ -264,6 +264,8 @@ private:
     void beginEdit();
     void endEdit();
     void recordEdit(const eq::EqSetting& before, const eq::EqSetting& after);
+    // Undo (back) or redo one step of the history.
+    bool takeStep(bool back);
     void restoreParts(const eq::EqSetting& target, const eq::EqParts& parts);
     void showHover();
     void refreshHover(int n);

@@ -58,24 +58,22 @@ bool EqHistory::record(const EqSetting& before, const EqSetting& after) {
     return true;
 }
 
-std::optional<EqHistory::Step> EqHistory::undo() {
-    if (undo_.empty()) {
+std::optional<EqHistory::Step> EqHistory::move(std::deque<Step>& from, std::deque<Step>& to) {
+    if (from.empty()) {
         return std::nullopt;
     }
-    Step step = undo_.back();
-    undo_.pop_back();
-    redo_.push_back(step);
+    Step step = from.back();
+    from.pop_back();
+    to.push_back(step);
     return step;
 }
 
+std::optional<EqHistory::Step> EqHistory::undo() {
+    return move(undo_, redo_);
+}
+
 std::optional<EqHistory::Step> EqHistory::redo() {
-    if (redo_.empty()) {
-        return std::nullopt;
-    }
-    Step step = redo_.back();
-    redo_.pop_back();
-    undo_.push_back(step);
-    return step;
+    return move(redo_, undo_);
 }
 
 } // namespace tq50r::eq

@@ -52,6 +52,9 @@ public:
     std::optional<Step> redo();
 
 private:
+    // Takes the newest step of one list and keeps it on the other.
+    static std::optional<Step> move(std::deque<Step>& from, std::deque<Step>& to);
+
     std::size_t depth_;
     std::deque<Step> undo_;
     std::deque<Step> redo_;
