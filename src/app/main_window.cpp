@@ -17,13 +17,16 @@
 #include "devices/ui/progress_bar_form.h"
 #include "editor/eq_editor.h"
 #include "editor/eq_sender.h"
+#include "editor/image_button.h"
 #include "editor/skin.h"
+#include "plot/fft_draw_widget.h"
 #include "transport/transport_channel.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -36,6 +39,7 @@
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +72,9 @@ constexpr QRect Memo1Rect{1080, 8, 185, 89};
 constexpr QRect Button1Rect{1080, 104, 75, 25};
 
 const QString NoDeviceText = QStringLiteral("No Device");
+const QString NoDeviceHintText =
+    QStringLiteral("Connect a device by USB or LAN, then press UPDATE.");
+constexpr QRect NoDeviceHintRect{8, 30, 167, 60};
 
 // The round link lamp in the top bar.
 class Lamp : public QWidget {
@@ -157,7 +164,13 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
     QPalette black = client->palette();
     black.setColor(QPalette::Window, theme::color(theme::WindowRgb));
     client->setPalette(black);
-    setCentralWidget(client);
+    // The client keeps its layout; on a screen too small for the window it scrolls.
+    clientScroll_ = new QScrollArea(this);
+    clientScroll_->setObjectName(QStringLiteral("ClientScroll"));
+    clientScroll_->setFrameShape(QFrame::NoFrame);
+    clientScroll_->setPalette(black);
+    clientScroll_->setWidget(client);
+    setCentralWidget(clientScroll_);
 
     buildDeviceColumn(client);
     buildTopBar(client);
@@ -174,15 +187,24 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
 
     PresetFlow::Actions actions;
     actions.sendIfChannelOpen = [this](const protocol::ParameterBlock& block) {
-        return sync_->sendSettingIfChannelOpen(block);
+        const bool sent = sync_->sendSettingIfChannelOpen(block);
+        if (sent)
+            editor_->noteSettingSent(block); // one undo step, like an opened file offline
+        return sent;
     };
     actions.connected = [this] { return connection_->connected(); };
     actions.applyOffline = [this](const protocol::ParameterBlock& block) {
-        editor_->applySetting(block);
+        editor_->applyOpenedSetting(block);
     };
     actions.setFaderSyncState = [this](int value) { editor_->setFaderSyncState(value); };
     presets_ = std::make_unique<PresetFlow>(this, title_, setting_, hooks_, std::move(actions));
     wireDeviceRooms();
+    buildEditMenu();
+    buildKeyboardOrder();
+    buildNoDeviceHint();
+    // The client is what the fixed window shows below its menu bar.
+    clientScroll_->widget()->setFixedSize(WindowWidthPx,
+                                          WindowHeightPx - menuBar()->sizeHint().height());
 
     showStatusRow(false);
     FormCreate();
@@ -479,11 +501,18 @@ void TForm1::FormShow() {
 }
 
 void TForm1::centreOnScreen() {
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    if (const QScreen* screen = this->screen())
+        fitToWorkArea(screen->availableGeometry(), frameGeometry().size() - size());
+}
+
+void TForm1::fitToWorkArea(const QRect& workArea, QSize frameExtra) {
+    const QSize full(WindowWidthPx, WindowHeightPx);
+    const QSize room = workArea.size() - frameExtra;
+    setFixedSize(full.boundedTo(room.expandedTo(QSize(1, 1))));
+    // Centred when it fits; otherwise its top-left corner (title bar, menus) stays on screen.
+    QRect frame(QPoint(0, 0), size() + frameExtra);
+    frame.moveCenter(workArea.center());
+    move(std::max(frame.left(), workArea.left()), std::max(frame.top(), workArea.top()));
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -501,6 +530,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (watched == connectflagImage && type == QEvent::MouseMove) {
         connectflagImageMouseMove();
+    } else if (watched == ResetImg && type == QEvent::KeyPress && ResetImgKeyDown(event)) {
+        return true;
+    } else if (watched == ResetImg && (type == QEvent::FocusIn || type == QEvent::FocusOut)) {
+        // The focus mark: the picture framed in the accent colour.
+        QPixmap picture =
+            editor::skinPicture(editor::ImageList::RstImageList, editor::ResetReleased);
+        if (type == QEvent::FocusIn) {
+            QPainter p(&picture);
+            p.setPen(QPen(theme::color(theme::AccentRgb), 2));
+            p.drawRect(QRectF(picture.rect()).adjusted(1, 1, -1, -1));
+        }
+        ResetImg->setPixmap(picture);
     } else if (watched == ResetImg &&
                (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease)) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -559,6 +600,7 @@ void TForm1::connectflagImageMouseMove() {
 
 void TForm1::RefreshBtnClick() {
     // SearchTimer starts again when the list is empty (refreshFinished).
+    showNoDeviceHint(false);
     devices_->RefreshBtnClick();
 }
 
@@ -595,6 +637,62 @@ void TForm1::SearchTimerTimer() {
         state_.searchCountdown = SearchCountdownStart;
         SearchTimer->stop();
     }
+    showNoDeviceHint(TimeLabel->text() == NoDeviceText && devices_->deviceCount() == 0);
+}
+
+void TForm1::buildEditMenu() {
+    auto* editMenu = new QMenu(QStringLiteral("&Edit"), this);
+    editMenu->setObjectName(QStringLiteral("EditItem"));
+    menuBar()->insertMenu(ViewItem->menuAction(), editMenu);
+    UndoItem = editMenu->addAction(QStringLiteral("&Undo"));
+    UndoItem->setObjectName(QStringLiteral("UndoItem"));
+    UndoItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    RedoItem = editMenu->addAction(QStringLiteral("&Redo"));
+    RedoItem->setObjectName(QStringLiteral("RedoItem"));
+    RedoItem->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(UndoItem, &QAction::triggered, editor_.get(), &editor::EqEditor::undo);
+    connect(RedoItem, &QAction::triggered, editor_.get(), &editor::EqEditor::redo);
+    auto enable = [this] {
+        UndoItem->setEnabled(editor_->history().canUndo());
+        RedoItem->setEnabled(editor_->history().canRedo());
+    };
+    connect(editor_.get(), &editor::EqEditor::historyChanged, this, enable);
+    enable();
+}
+
+void TForm1::buildKeyboardOrder() {
+    // The reset button in the top bar is reached with Tab and pressed with Space or Enter.
+    ResetImg->setFocusPolicy(Qt::TabFocus);
+    QWidget::setTabOrder(RefreshBtn, DeviceBox);
+    QWidget::setTabOrder(DeviceBox, ResetImg);
+    QWidget::setTabOrder(ResetImg, editor_->plot());
+    QWidget::setTabOrder(editor_->plot(), editor_->trimDecImg());
+}
+
+bool TForm1::ResetImgKeyDown(QEvent* event) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    ResetImgClick();
+    return true;
+}
+
+void TForm1::buildNoDeviceHint() {
+    noDeviceHint_ = makeLabel(QStringLiteral("NoDeviceHint"), NoDeviceHintText, NoDeviceHintRect,
+                              DeviceListWidget);
+    noDeviceHint_->setWordWrap(true);
+    noDeviceHint_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    noDeviceHint_->setAccessibleName(QStringLiteral("What to do"));
+    connect(devices_, &devices::DeviceList::deviceCountChanged, this, [this](int count) {
+        if (count > 0)
+            showNoDeviceHint(false);
+    });
+    showNoDeviceHint(false);
+}
+
+void TForm1::showNoDeviceHint(bool visible) {
+    noDeviceHint_->setVisible(visible);
 }
 
 void TForm1::ReadStateTimerTimer() {

@@ -95,6 +95,13 @@ public:
     // Shows picture 0 (connected) or 1 of the link flag.
     void showLinkFlag(bool connected);
 
+    // Keeps the window's layout but opens it inside a work area smaller than the window: the
+    // window shrinks to the work area and the client scrolls. `frameExtra` is what the window
+    // frame adds around the window.
+    void fitToWorkArea(const QRect& workArea, QSize frameExtra = {});
+    // The hint under "No Device": shown while no device was found.
+    QLabel* noDeviceHint() const { return noDeviceHint_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -119,6 +126,13 @@ private:
     void FormShow();
     void FormClose();
     void centreOnScreen();
+    // The editor's keyboard, undo and window-size parts: the Edit menu, the reset button's keys,
+    // the Tab order of the window, the client that scrolls on small screens, the no-device hint.
+    void buildEditMenu();
+    void buildKeyboardOrder();
+    void buildNoDeviceHint();
+    void showNoDeviceHint(bool visible);
+    bool ResetImgKeyDown(QEvent* event);
 
     QString title_;
     MainWindowState state_;
@@ -153,6 +167,10 @@ private:
     QFrame* Panel4 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* Button1 = nullptr;
+    QScrollArea* clientScroll_ = nullptr;
+    QLabel* noDeviceHint_ = nullptr;
+    QAction* UndoItem = nullptr;
+    QAction* RedoItem = nullptr;
 
     QMenu* ViewItem = nullptr;
     QAction* FactoryIPItem = nullptr;

@@ -1,6 +1,7 @@
 #include "editor/axis_strips.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace tq50r::editor {
 
@@ -25,8 +26,10 @@ void paintLabels(QPainter& p, const std::array<StripLabel, N>& labels, int width
     const QFontMetrics fm(p.font());
     for (const StripLabel& l : labels) {
         const QString text = QString::fromLatin1(l.text);
-        p.drawText(QRect(l.xPx, l.yPx, fm.horizontalAdvance(text) + 1, fm.height()),
-                   Qt::AlignLeft | Qt::AlignTop, text);
+        const int widthOfText = fm.horizontalAdvance(text) + 1;
+        // A label that would run past the strip's end ("(Hz)" at the right) moves left into it.
+        const int x = std::min(l.xPx, widthPx - widthOfText);
+        p.drawText(QRect(x, l.yPx, widthOfText, fm.height()), Qt::AlignLeft | Qt::AlignTop, text);
     }
 }
 

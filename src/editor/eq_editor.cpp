@@ -13,10 +13,13 @@
 #include "protocol/frames.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
+#include <algorithm>
 
 namespace tq50r::editor {
 
@@ -36,6 +39,9 @@ constexpr int HoverFontPx = 11;
 constexpr int HoverValueFontPx = 16;
 constexpr int HoverLabelWidthPx = 64;
 constexpr int HoverValueWidthPx = 120;
+constexpr int GainReadoutFontPx = 10;
+// One notch of an ordinary mouse wheel.
+constexpr int WheelNotch = 120;
 
 QFont pixelFont(int px, bool bold = false, const QString& family = QStringLiteral("DejaVu Sans")) {
     QFont f(family);
@@ -69,7 +75,7 @@ QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& r, const 
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
     edit->setGeometry(r);
-    // The frequency, Q and trim boxes only display; typed text is never taken into the model.
+    // Only the frequency and Q boxes take typed values (EqEditor makes them editable).
     edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::NoFocus);
     edit->setAlignment(Qt::AlignCenter);
@@ -79,6 +85,7 @@ QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& r, const 
     edit->setAccessibleName(tip);
     edit->setStyleSheet(QStringLiteral("QLineEdit { background: #101010; color: #d8d8d8; border: "
                                        "1px solid #555555; border-radius: 2px; padding: 0px; }"
+                                       "QLineEdit:focus { border: 2px solid #2fc9c0; }"
                                        "QLineEdit:disabled { color: #606060; border-color: "
                                        "#383838; }"));
     return edit;
@@ -88,11 +95,25 @@ QString masterEq(int n) {
     return QStringLiteral("Master EQ%1").arg(n);
 }
 
+QString gainText(int gainDb) {
+    return gainDb > 0 ? QStringLiteral("+%1 dB").arg(gainDb) : QStringLiteral("%1 dB").arg(gainDb);
+}
+
+// Whole wheel notches of a wheel event, collected across the partial deltas of smooth wheels.
+// Some platforms turn a wheel with Shift held into a horizontal one.
+int wheelNotches(const QWheelEvent& event, int& remainder) {
+    const QPoint delta = event.angleDelta();
+    remainder += delta.y() != 0 ? delta.y() : delta.x();
+    const int notches = remainder / WheelNotch;
+    remainder -= notches * WheelNotch;
+    return notches;
+}
+
 } // namespace
 
 EqEditor::EqEditor(QWidget* panel2, QWidget* panel4, eq::EqSetting& setting, EqSender& sender,
                    QObject* parent)
-    : QObject(parent), setting_(setting), sender_(sender), now_([] { return Clock::now(); }) {
+    : QObject(parent), setting_(setting), sender_(sender) {
     buildPanel4(panel4);
     buildPlotPanel(panel2);
     setUpPlot();
@@ -148,6 +169,21 @@ void EqEditor::buildPanel4(QWidget* panel4) {
                      QStringLiteral("Band %1 frequency (Hz)").arg(n));
         b.qEdit = makeEdit(panel4, QStringLiteral("EQ%1QEdit").arg(n), bandRect(layout::QEdit, n),
                            QStringLiteral("Band %1 Q").arg(n));
+        for (QLineEdit* e : {b.freqEdit, b.qEdit}) {
+            e->setReadOnly(false);
+            e->setFocusPolicy(Qt::StrongFocus);
+            e->setToolTip(e->toolTip() + QStringLiteral(": type a value and press Enter, or use "
+                                                        "the wheel (Shift: ten steps)"));
+        }
+
+        b.gainReadout = makeLabel(panel4, QStringLiteral("EQ%1GainReadout").arg(n), QString(),
+                                  bandRect(layout::GainReadout, n).topLeft(),
+                                  pixelFont(GainReadoutFontPx, true), theme::TextRgb);
+        b.gainReadout->setFixedSize(layout::GainReadout.size());
+        b.gainReadout->setAlignment(Qt::AlignCenter);
+        b.gainReadout->setAccessibleName(QStringLiteral("Band %1 gain readout").arg(n));
+        // It lies over the fader's empty lowest rows; the fader keeps the mouse there.
+        b.gainReadout->setAttribute(Qt::WA_TransparentForMouseEvents);
 
         b.freqButton = new TCSpinButton(panel4);
         b.freqButton->setObjectName(QStringLiteral("EQ%1FreqCButton").arg(n));
@@ -203,6 +239,16 @@ void EqEditor::buildPanel4(QWidget* panel4) {
                 [this, w = b.qButton, tagOf] { EQQDownClick(tagOf(w)); });
         connect(b.trackBar, &TPTrackBar::changed, this,
                 [this, w = b.trackBar, tagOf](int) { EQTrkBarChange(tagOf(w)); });
+        connect(b.trackBar, &TPTrackBar::userChanged, this,
+                [this, w = b.trackBar, tagOf](int) { TTrackBarMove(tagOf(w)); });
+        connect(b.trackBar, &TPTrackBar::editStarted, this, &EqEditor::beginEdit);
+        connect(b.trackBar, &TPTrackBar::editFinished, this, &EqEditor::endEdit);
+        connect(b.freqEdit, &QLineEdit::editingFinished, this,
+                [this, w = b.freqEdit, tagOf] { FreqEditExit(tagOf(w)); });
+        connect(b.qEdit, &QLineEdit::editingFinished, this,
+                [this, w = b.qEdit, tagOf] { QEditExit(tagOf(w)); });
+        b.freqButton->installEventFilter(this);
+        b.qButton->installEventFilter(this);
         connect(
             b.trackBar, &TPTrackBar::mouseMove, this,
             [this, w = b.trackBar, tagOf](Qt::MouseButtons, QPoint) { TTrackBarMove(tagOf(w)); });
@@ -291,6 +337,27 @@ void EqEditor::buildPanel4(QWidget* panel4) {
     inputDecTimer_->setObjectName(QStringLiteral("InputDecTimer"));
     inputDecTimer_->setInterval(TrimRepeatMs);
     connect(inputDecTimer_, &QTimer::timeout, this, &EqEditor::InputDecTimerTimer);
+
+    // Tab follows the panel in reading order: the trim and bypass row, then row by row across
+    // the five bands, the faders last.
+    std::vector<QWidget*> order{trimDecImg_, trimAddImg_, bpImage_};
+    for (auto field : {&BandControls::image, &BandControls::type}) {
+        for (const BandControls& b : bands_) {
+            order.push_back(b.*field);
+        }
+    }
+    for (const BandControls& b : bands_) {
+        order.insert(order.end(), {b.freqEdit, b.freqButton});
+    }
+    for (const BandControls& b : bands_) {
+        order.insert(order.end(), {b.qEdit, b.qButton});
+    }
+    for (const BandControls& b : bands_) {
+        order.push_back(b.trackBar);
+    }
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
 }
 
 void EqEditor::buildPlotPanel(QWidget* panel2) {
@@ -302,6 +369,10 @@ void EqEditor::buildPlotPanel(QWidget* panel2) {
     plot_->setToolTip(
         QStringLiteral("Drag a numbered marker to set its band's frequency and gain"));
     plot_->setMouseTracking(true);
+    // The graph takes the keyboard for its markers (Tab reaches it; a click does not move focus).
+    plot_->setFocusPolicy(Qt::TabFocus);
+    plot_->setFocusFrameColor(theme::color(theme::AccentRgb));
+    plot_->installEventFilter(this);
 
     // The strips lie over the graph's margins; the bottom strip over the right one and the left
     // strip over both, so that no label is covered.
@@ -358,6 +429,13 @@ TCSpinButton* EqEditor::qCButton(int n) const {
 TPTrackBar* EqEditor::trackBar(int n) const {
     return band(n).trackBar;
 }
+QLabel* EqEditor::gainReadout(int n) const {
+    return band(n).gainReadout;
+}
+
+EqEditor::BandControls& EqEditor::bandAt(int n) {
+    return bands_.at(static_cast<std::size_t>(n - 1));
+}
 
 const eq::BandResponse& EqEditor::bandResponse(int n) const {
     return responses_.at(static_cast<std::size_t>(n - 1));
@@ -365,10 +443,6 @@ const eq::BandResponse& EqEditor::bandResponse(int n) const {
 
 bool EqEditor::shownOff(int n) const {
     return eq::shownOff(setting_.band(n), connected());
-}
-
-bool EqEditor::isSettling() const {
-    return now_() < busyUntil_;
 }
 
 int EqEditor::gainDb(int n) const {
@@ -388,8 +462,22 @@ void EqEditor::showBandPictures(int n, bool off) {
 
 void EqEditor::showBandTexts(int n) {
     const eq::EqBand& m = setting_.band(n);
-    band(n).freqEdit->setText(QString::fromStdString(eq::frequencyText(m.freqIndex)));
-    band(n).qEdit->setText(QString::fromStdString(eq::qText(m.qIndex)));
+    BandControls& b = bandAt(n);
+    b.shownFreq = QString::fromStdString(eq::frequencyText(m.freqIndex));
+    b.shownQ = QString::fromStdString(eq::qText(m.qIndex));
+    // A box the user is typing into keeps the typing; it shows the value when it is left.
+    for (auto [edit, text] : {std::pair{b.freqEdit, b.shownFreq}, std::pair{b.qEdit, b.shownQ}}) {
+        if (!(edit->hasFocus() && edit->isModified())) {
+            edit->setText(text);
+        }
+    }
+}
+
+void EqEditor::showGainReadout(int n) {
+    const QString text = gainText(-band(n).trackBar->position());
+    if (band(n).gainReadout->text() != text) {
+        band(n).gainReadout->setText(text);
+    }
 }
 
 void EqEditor::setFaderQuietly(int n, int position) {
@@ -412,6 +500,7 @@ void EqEditor::updateBand(int n) {
         setFaderQuietly(n, eq::faderPositionFromGainIndex(setting_.band(n).gainIndex));
     }
     faderSyncState_ = 0;
+    showGainReadout(n);
 
     const eq::EqBand& m = setting_.band(n);
     eq::BandResponse& r = responses_[static_cast<std::size_t>(n - 1)];
@@ -423,6 +512,7 @@ void EqEditor::updateBand(int n) {
     }
     redrawResponse();
     faderSyncState_ = FaderSyncSent;
+    refreshHover(n);
 }
 
 void EqEditor::redrawResponse() {
@@ -465,14 +555,32 @@ void EqEditor::applySetting(const SettingBlock& block) {
     }
     faderSyncState_ = FaderSyncSent;
     // Instead of blocking the thread, open a settle window: received frames are deferred by the
-    // window and edits are dropped until it has passed, while the window keeps painting.
-    busyUntil_ = now_() + std::chrono::milliseconds(SettleMs);
+    // window until it has passed, while the window keeps painting and taking the user's edits.
+    settling_ = true;
     settleTimer_->start();
     emit settleStarted();
 }
 
+void EqEditor::applyOpenedSetting(const SettingBlock& block) {
+    const eq::EqSetting before = setting_;
+    applySetting(block);
+    recordEdit(before, setting_);
+}
+
+void EqEditor::noteSettingSent(const SettingBlock& block) {
+    eq::EqSetting after = setting_;
+    eq::applyBlock(after, protocol::readParameterBlock(block));
+    recordEdit(setting_, after);
+}
+
 void EqEditor::SettleTimerTimer() {
     settleTimer_->stop();
+    settling_ = false;
+    // What the user did meanwhile goes out now, before the held reports are shown.
+    const std::vector<PendingSend> held = std::exchange(pending_, {});
+    for (const PendingSend& p : held) {
+        send(p);
+    }
     emit settleEnded();
 }
 
@@ -487,10 +595,15 @@ void EqEditor::setEditControlsEnabled(bool enabled) {
         b.trackBar->setEnabled(enabled);
     }
     plot_->setEnabled(enabled);
+    // Typed values are not taken while the EQ is bypassed.
+    for (const BandControls& b : bands_) {
+        b.freqEdit->setReadOnly(!enabled);
+        b.qEdit->setReadOnly(!enabled);
+    }
     if (!enabled) {
         // A disabled graph never sees the release of a drag in progress; without this the next
         // plain mouse move over the graph, once enabled again, would still drag the band.
-        selectedBand_ = -1;
+        FFTDrawMouseUp();
     }
 }
 
@@ -519,16 +632,182 @@ void EqEditor::showBypass() {
 }
 
 void EqEditor::setHoverLine(const QString& first, const QString& second, const QString& value) {
+    hover_ = Hover{HoverKind::Other, 0, 0};
     label1_->setText(first);
     label2_->setText(second);
     label3_->setText(value);
 }
 
+void EqEditor::showHover() {
+    const int n = hover_.band;
+    QString second;
+    QString value;
+    switch (hover_.kind) {
+    case HoverKind::None:
+    case HoverKind::Other:
+        return;
+    case HoverKind::Type: {
+        const std::string_view name = eq::typeName(setting_.band(n).bandType());
+        second = QStringLiteral("Type:");
+        value = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        break;
+    }
+    case HoverKind::Freq:
+        second = QStringLiteral("Freq:");
+        value = band(n).freqEdit->text() + QStringLiteral("Hz");
+        break;
+    case HoverKind::Q:
+        second = QStringLiteral("Q:");
+        value = band(n).qEdit->text();
+        break;
+    case HoverKind::Gain:
+        second = QStringLiteral("Gain:");
+        value = QStringLiteral("%1dB").arg(-band(n).trackBar->position());
+        break;
+    case HoverKind::DragGain:
+        second = QStringLiteral("Gain:");
+        value = QStringLiteral("%1dB").arg(hover_.dragGainDb);
+        break;
+    case HoverKind::Image:
+        value = shownOff(n) ? QStringLiteral("Off") : QStringLiteral("On");
+        break;
+    }
+    label1_->setText(masterEq(n));
+    label2_->setText(second);
+    label3_->setText(value);
+}
+
+void EqEditor::refreshHover(int n) {
+    // During a drag the line shows the dragged value, not the last one shown.
+    if (hover_.band == n && hover_.kind != HoverKind::DragGain) {
+        showHover();
+    }
+}
+
 // ---- user actions ---------------------------------------------------------------------------
 
+void EqEditor::send(const PendingSend& p) {
+    if (settling_) {
+        // A band goes out once with what the model holds at the end of the pause.
+        const bool queued = std::any_of(pending_.begin(), pending_.end(), [&p](const auto& q) {
+            return q.kind == p.kind && q.kind != SendKind::Setting && q.n == p.n;
+        });
+        if (queued && p.kind == SendKind::Bypass) {
+            for (PendingSend& q : pending_) {
+                q.bypass = q.kind == SendKind::Bypass ? p.bypass : q.bypass;
+            }
+        } else if (!queued) {
+            pending_.push_back(p);
+        }
+        return;
+    }
+    switch (p.kind) {
+    case SendKind::Band:
+        sender_.sendBand(p.n);
+        break;
+    case SendKind::Trim:
+        sender_.sendTrim();
+        break;
+    case SendKind::Bypass:
+        sender_.sendBypass(p.bypass);
+        break;
+    case SendKind::Setting:
+        sender_.sendSetting(p.block);
+        break;
+    }
+}
+
 void EqEditor::sendBand(int n) {
-    sender_.sendBand(n);
+    send(PendingSend{SendKind::Band, n});
     faderSyncState_ = FaderSyncSent;
+}
+
+void EqEditor::sendTrim() {
+    send(PendingSend{SendKind::Trim});
+}
+
+void EqEditor::sendBypass(bool requested) {
+    send(PendingSend{SendKind::Bypass, 0, requested});
+}
+
+void EqEditor::sendSetting(const SettingBlock& block) {
+    send(PendingSend{SendKind::Setting, 0, false, block});
+}
+
+void EqEditor::beginEdit() {
+    if (editDepth_++ == 0) {
+        editBefore_ = setting_;
+    }
+}
+
+void EqEditor::endEdit() {
+    if (editDepth_ == 0) {
+        return;
+    }
+    if (--editDepth_ == 0) {
+        recordEdit(editBefore_, setting_);
+    }
+}
+
+void EqEditor::recordEdit(const eq::EqSetting& before, const eq::EqSetting& after) {
+    if (history_.record(before, after)) {
+        emit historyChanged();
+    }
+}
+
+bool EqEditor::undo() {
+    return takeStep(true);
+}
+
+bool EqEditor::redo() {
+    return takeStep(false);
+}
+
+bool EqEditor::takeStep(bool back) {
+    if (editDepth_ != 0) {
+        return false;
+    }
+    const std::optional<eq::EqHistory::Step> step = back ? history_.undo() : history_.redo();
+    if (!step) {
+        return false;
+    }
+    restoreParts(back ? step->before : step->after, step->parts);
+    emit historyChanged();
+    return true;
+}
+
+void EqEditor::restoreParts(const eq::EqSetting& target, const eq::EqParts& parts) {
+    if (connected()) {
+        // Like any edit: the model takes the values, the device is sent them and reports back.
+        // Bypass follows the device's report, as a click does.
+        eq::EqParts edited = parts;
+        edited.bypass = false;
+        eq::copyParts(setting_, target, edited);
+        for (int n = 1; n <= eq::BandCount; ++n) {
+            if (parts.band(n)) {
+                sendBand(n);
+            }
+        }
+        if (parts.trim) {
+            sendTrim();
+        }
+        if (parts.bypass && target.bypass != setting_.bypass) {
+            sendBypass(target.bypass);
+        }
+        return;
+    }
+    eq::copyParts(setting_, target, parts);
+    for (int n = 1; n <= eq::BandCount; ++n) {
+        if (parts.band(n)) {
+            updateBand(n);
+        }
+    }
+    if (parts.trim) {
+        showTrim();
+    }
+    if (parts.bypass) {
+        showBypass();
+    }
 }
 
 void EqEditor::refreshBand(int n) {
@@ -539,13 +818,12 @@ void EqEditor::refreshBand(int n) {
     }
 }
 
-void EqEditor::editBand(int n, eq::EditResult (*edit)(eq::EqSetting&, int)) {
-    if (isSettling()) {
-        return;
-    }
+template <class Edit> void EqEditor::editBand(int n, Edit&& edit) {
+    beginEdit();
     if (edit(setting_, n).refresh) {
         refreshBand(n);
     }
+    endEdit();
 }
 
 void EqEditor::EQTypeClick(int n) {
@@ -577,12 +855,7 @@ void EqEditor::EQTrkBarChange(int n) {
         return;
     }
     const int position = band(n).trackBar->position();
-    if (faderSyncState_ != 0 && isSettling()) {
-        // A user move during the settle pause is dropped: the fader goes back to the model.
-        setFaderQuietly(n, eq::faderPositionFromGainIndex(setting_.band(n).gainIndex));
-        faderSyncState_ = FaderSyncSent;
-        return;
-    }
+    showGainReadout(n);
     const int newIndex = eq::gainIndexFromFaderPosition(position);
     eq::EqBand& m = setting_.band(n);
     if (newIndex == m.gainIndex) {
@@ -593,6 +866,7 @@ void EqEditor::EQTrkBarChange(int n) {
         updateBand(n);
     } else if (faderSyncState_ != 0) {
         sendBand(n);
+        refreshHover(n);
     }
 }
 
@@ -601,16 +875,14 @@ void EqEditor::stepTrim(int step) {
         return;
     }
     if (connected()) {
-        sender_.sendTrim();
+        sendTrim();
     } else {
         showTrim();
     }
 }
 
 void EqEditor::TrimAddDown() {
-    if (isSettling()) {
-        return;
-    }
+    beginEdit(); // the press and its repetition are one undo step, ended by the release
     trimAddImg_->setPicture(skinPicture(ImageList::ADImageList, TrimAddPressed), TrimAddPressed);
     // A press at the limit changes nothing and starts no repetition.
     if (setting_.trimDb < eq::MaxTrimDb) {
@@ -620,21 +892,17 @@ void EqEditor::TrimAddDown() {
 }
 
 void EqEditor::InputAddTimerTimer() {
-    if (isSettling()) {
-        return;
-    }
     stepTrim(+1);
 }
 
 void EqEditor::TrimAddUp() {
     inputAddTimer_->stop();
     trimAddImg_->setPicture(skinPicture(ImageList::ADImageList, TrimAddReleased), TrimAddReleased);
+    endEdit();
 }
 
 void EqEditor::TrimDecDown() {
-    if (isSettling()) {
-        return;
-    }
+    beginEdit(); // the press and its repetition are one undo step, ended by the release
     trimDecImg_->setPicture(skinPicture(ImageList::ADImageList, TrimDecPressed), TrimDecPressed);
     if (setting_.trimDb > eq::MinTrimDb) {
         stepTrim(-1);
@@ -643,23 +911,21 @@ void EqEditor::TrimDecDown() {
 }
 
 void EqEditor::InputDecTimerTimer() {
-    if (isSettling()) {
-        return;
-    }
     stepTrim(-1);
 }
 
 void EqEditor::TrimDecUp() {
     inputDecTimer_->stop();
     trimDecImg_->setPicture(skinPicture(ImageList::ADImageList, TrimDecReleased), TrimDecReleased);
+    endEdit();
 }
 
 void EqEditor::BPImageMouseDown() {
-    if (isSettling()) {
-        return;
-    }
+    eq::EqSetting after = setting_;
+    after.bypass = !setting_.bypass;
+    recordEdit(setting_, after);
     if (connected()) {
-        sender_.sendBypass(!setting_.bypass);
+        sendBypass(after.bypass);
     } else {
         eq::toggleBypass(setting_);
         showBypass();
@@ -669,10 +935,50 @@ void EqEditor::BPImageMouseDown() {
 void EqEditor::ResetImgClick(const SettingBlock& resetBlock) {
     if (connected()) {
         faderSyncState_ = FaderSyncSent;
-        sender_.sendSetting(resetBlock);
+        noteSettingSent(resetBlock);
+        sendSetting(resetBlock);
     } else {
-        applySetting(resetBlock);
+        applyOpenedSetting(resetBlock);
     }
+}
+
+void EqEditor::typedValue(int n, bool frequency) {
+    BandControls& b = bandAt(n);
+    QLineEdit* edit = frequency ? b.freqEdit : b.qEdit;
+    if (!edit->isModified()) {
+        return; // left without typing
+    }
+    edit->setModified(false);
+    const std::optional<double> value = eq::parseTypedValue(edit->text().toStdString());
+    if (!value || edit->isReadOnly()) {
+        edit->setText(frequency ? b.shownFreq : b.shownQ);
+        return;
+    }
+    editBand(n, [&](eq::EqSetting& s, int band) {
+        return frequency ? eq::setFrequencyIndex(s, band, eq::nearestFrequencyIndex(*value))
+                         : eq::setQIndex(s, band, eq::nearestQIndex(*value));
+    });
+    // Connected, the box shows the table value that was sent until the device reports it.
+    const eq::EqBand& m = setting_.band(n);
+    edit->setText(
+        QString::fromStdString(frequency ? eq::frequencyText(m.freqIndex) : eq::qText(m.qIndex)));
+}
+
+void EqEditor::FreqEditExit(int n) {
+    typedValue(n, true);
+}
+
+void EqEditor::QEditExit(int n) {
+    typedValue(n, false);
+}
+
+void EqEditor::FreqWheel(int n, int steps) {
+    editBand(n,
+             [steps](eq::EqSetting& s, int band) { return eq::stepFrequencyBy(s, band, steps); });
+}
+
+void EqEditor::QWheel(int n, int steps) {
+    editBand(n, [steps](eq::EqSetting& s, int band) { return eq::stepQBy(s, band, steps); });
 }
 
 // ---- graph interaction ----------------------------------------------------------------------
@@ -700,29 +1006,37 @@ std::array<MarkerState, eq::BandCount> EqEditor::markerStates() const {
     return m;
 }
 
+void EqEditor::raiseMarker(int index) {
+    topBand_ = index;
+    plot_->SetTopBlock(index);
+}
+
 void EqEditor::FFTDrawMouseDown(Qt::MouseButton button, int xPx, int yPx) {
-    selectedBand_ = -1;
+    FFTDrawMouseUp();
     plot_->setCursor(Qt::ArrowCursor);
-    if (isSettling() || button != Qt::LeftButton) {
+    if (button != Qt::LeftButton) {
         return;
     }
-    selectedBand_ = grabbedBand(plotGeometry(), markerStates(), setting_.trimDb, xPx, yPx);
+    // The marker drawn on top is the one taken; it stays on top while and after it is dragged.
+    selectedBand_ =
+        grabbedBand(plotGeometry(), markerStates(), setting_.trimDb, xPx, yPx, topBand_);
+    if (selectedBand_ >= 0) {
+        raiseMarker(selectedBand_);
+        beginEdit();
+    }
 }
 
 void EqEditor::FFTDrawMouseMove(int xPx, int yPx) {
     const PlotGeometry g = plotGeometry();
     if (selectedBand_ < 0) {
-        const int hovered = hoveredBand(g, markerStates(), setting_.trimDb, xPx, yPx);
+        const int hovered = grabbedBand(g, markerStates(), setting_.trimDb, xPx, yPx, topBand_);
         plot_->setCursor(hovered >= 0 ? Qt::CrossCursor : Qt::ArrowCursor);
-        return;
-    }
-    if (isSettling()) {
         return;
     }
     const int s = selectedBand_ + 1;
     const DragTarget t = dragTarget(g, setting_.trimDb, xPx, yPx);
-    label1_->setText(masterEq(s));
-    label3_->setText(QStringLiteral("%1dB").arg(t.gainDb));
+    hover_ = Hover{HoverKind::DragGain, s, t.gainDb};
+    showHover();
     // A shelf band that would cross 1000 Hz is held there and still refreshed (or sent), so the
     // display, the model and the device never disagree.
     if (eq::setFromPlot(setting_, s, t.hz, t.gainDb).refresh) {
@@ -731,37 +1045,106 @@ void EqEditor::FFTDrawMouseMove(int xPx, int yPx) {
 }
 
 void EqEditor::FFTDrawMouseUp() {
+    if (selectedBand_ < 0) {
+        return;
+    }
+    const int s = selectedBand_ + 1;
     selectedBand_ = -1;
+    if (hover_.kind == HoverKind::DragGain) {
+        hover_.kind = HoverKind::Gain; // from now on the line follows the band's fader
+    }
+    endEdit();
+    refreshHover(s);
+}
+
+bool EqEditor::FFTDrawKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (key >= Qt::Key_1 && key < Qt::Key_1 + eq::BandCount) {
+        raiseMarker(key - Qt::Key_1);
+        return true;
+    }
+    const int n = (topBand_ >= 0 ? topBand_ : 0) + 1;
+    const int steps = (modifiers & Qt::ShiftModifier) ? CoarseWheelSteps : 1;
+    const int position = eq::faderPositionFromGainIndex(setting_.band(n).gainIndex);
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        const int signedSteps = key == Qt::Key_Left ? -steps : steps;
+        FreqWheel(n, signedSteps);
+        break;
+    }
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        // Up raises the gain: the fader position goes towards its top.
+        const int next = key == Qt::Key_Up ? position - 1 : position + 1;
+        editBand(n, [next](eq::EqSetting& s, int band) {
+            return eq::setGainFromFader(s, band, std::clamp(next, FaderMin, FaderMax));
+        });
+        break;
+    }
+    default:
+        return false;
+    }
+    raiseMarker(n - 1);
+    hover_ = Hover{HoverKind::Gain, n, 0};
+    showHover();
+    return true;
 }
 
 // ---- hover line -----------------------------------------------------------------------------
 
 void EqEditor::EQTypeMove(int n) {
-    const std::string_view name = eq::typeName(setting_.band(n).bandType());
-    setHoverLine(masterEq(n), QStringLiteral("Type:"),
-                 QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    hover_ = Hover{HoverKind::Type, n, 0};
+    showHover();
 }
 
 void EqEditor::FreqEditMove(int n) {
-    setHoverLine(masterEq(n), QStringLiteral("Freq:"),
-                 band(n).freqEdit->text() + QStringLiteral("Hz"));
+    hover_ = Hover{HoverKind::Freq, n, 0};
+    showHover();
 }
 
 void EqEditor::QEditMove(int n) {
-    setHoverLine(masterEq(n), QStringLiteral("Q:"), band(n).qEdit->text());
+    hover_ = Hover{HoverKind::Q, n, 0};
+    showHover();
 }
 
 void EqEditor::TTrackBarMove(int n) {
-    setHoverLine(masterEq(n), QStringLiteral("Gain:"),
-                 QStringLiteral("%1dB").arg(-band(n).trackBar->position()));
+    hover_ = Hover{HoverKind::Gain, n, 0};
+    showHover();
 }
 
 void EqEditor::EQImage1MouseMove(int n) {
-    setHoverLine(masterEq(n), QString(),
-                 shownOff(n) ? QStringLiteral("Off") : QStringLiteral("On"));
+    hover_ = Hover{HoverKind::Image, n, 0};
+    showHover();
+}
+
+bool EqEditor::eventFilterWheel(QObject* watched, QEvent* event) {
+    for (int n = 1; n <= eq::BandCount; ++n) {
+        const BandControls& b = band(n);
+        const bool frequency = watched == b.freqEdit || watched == b.freqButton;
+        if (!frequency && watched != b.qEdit && watched != b.qButton) {
+            continue;
+        }
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        const int notches = wheelNotches(*wheel, wheelRemainder_);
+        const auto* target = static_cast<QWidget*>(watched);
+        if (notches != 0 && target->isEnabled() && !setting_.bypass) {
+            const int steps =
+                notches * ((wheel->modifiers() & Qt::ShiftModifier) ? CoarseWheelSteps : 1);
+            frequency ? FreqWheel(n, steps) : QWheel(n, steps);
+        }
+        return true;
+    }
+    return false;
 }
 
 bool EqEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == plot_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return FFTDrawKeyDown(key->key(), key->modifiers()) || QObject::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::Wheel && eventFilterWheel(watched, event)) {
+        return true;
+    }
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
         const int n = watched->property(TagProperty).toInt();
         for (const BandControls& b : bands_) {

@@ -11,15 +11,16 @@
 #include "editor/eq_sender.h"
 #include "editor/graph_mapping.h"
 #include "eq/eq_setting.h"
+#include "eq/history.h"
 #include "eq/operations.h"
 #include "eq/response.h"
 
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QString>
 #include <array>
-#include <chrono>
-#include <functional>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -63,6 +64,8 @@ inline constexpr QPoint TypeCaption{24, 72};
 inline constexpr QPoint FrequencyCaption{8, 96};
 inline constexpr QPoint QCaption{32, 136};
 inline constexpr QPoint GainCaption{24, 248};
+// The gain readout under each fader, below the fader's channel picture.
+inline constexpr QRect GainReadout{100, 341, 49, 12};
 
 // The graph and its strips inside the plot panel. The strips lie over the graph's margins.
 inline constexpr QRect Plot{40, 12, 809, 201};
@@ -77,8 +80,11 @@ inline constexpr int FaderMax = 12;
 inline constexpr int FaderSyncSent = 3;
 // Repeat interval of a held trim button.
 inline constexpr int TrimRepeatMs = 150;
-// After a whole setting was taken, received frames and edits wait this long.
+// After a whole setting was taken, received frames wait this long; edits made meanwhile are sent
+// when it ends.
 inline constexpr int SettleMs = 512;
+// Table entries stepped by one wheel notch with Shift held.
+inline constexpr int CoarseWheelSteps = 10;
 // Marker and curve as handed to the graph.
 inline constexpr std::uint32_t MarkerColor = 0x00FFFFFF;
 inline constexpr std::uint32_t CurveColor = 0x000000FF;
@@ -87,8 +93,6 @@ inline constexpr int CurveIndex = 0;
 class EqEditor : public QObject {
     Q_OBJECT
 public:
-    using Clock = std::chrono::steady_clock;
-
     EqEditor(QWidget* panel2, QWidget* panel4, eq::EqSetting& setting, EqSender& sender,
              QObject* parent);
     ~EqEditor() override;
@@ -100,6 +104,10 @@ public:
     void redrawResponse();
     // Takes a whole setting block into the model and all controls, then settles for SettleMs.
     void applySetting(const SettingBlock& block);
+    // A whole setting the user chose (an opened preset file): one undo step. Offline it is taken
+    // at once; noteSettingSent records one that went to the device, which reports it back.
+    void applyOpenedSetting(const SettingBlock& block);
+    void noteSettingSent(const SettingBlock& block);
     void setEditControlsEnabled(bool enabled);
     void setBandControlsEnabled(int n, bool enabled);
     void showTrim();
@@ -110,15 +118,20 @@ public:
     int faderSyncState() const { return faderSyncState_; }
     void setFaderSyncState(int state) { faderSyncState_ = state; }
 
-    // True during the pause after applySetting: the window defers received frames, and the
-    // editor drops user edits, until it is over.
-    bool isSettling() const;
-    Clock::time_point busyUntil() const { return busyUntil_; }
-    // End of the settle pause (its timer's tick): settleEnded follows.
+    // True during the pause after applySetting: the window defers received frames, and edits
+    // made meanwhile change the model at once but reach the device when the pause ends.
+    bool isSettling() const { return settling_; }
+    // End of the settle pause (its timer's tick): the edits made during it are sent, then
+    // settleEnded follows.
     void SettleTimerTimer();
     QTimer* settleTimer() const { return settleTimer_; }
-    // Time source of the settle pause (tests replace it to step time without waiting).
-    void setClock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
+
+    // ---- undo and redo ------------------------------------------------------------------
+    // Offline the editor shows the restored values at once; connected, the frames that restore
+    // them are sent like any edit. Nothing happens while an edit (a drag, a hold) is in progress.
+    bool undo();
+    bool redo();
+    const eq::EqHistory& history() const { return history_; }
 
     // Band n's gain in whole dB as the curve and the marker show it, from the model.
     int gainDb(int n) const;
@@ -150,6 +163,17 @@ public:
     void FFTDrawMouseDown(Qt::MouseButton button, int xPx, int yPx);
     void FFTDrawMouseMove(int xPx, int yPx);
     void FFTDrawMouseUp();
+    // Keys on the graph: 1..5 pick a marker, Left/Right step its frequency by one table entry
+    // (ten with Shift), Up/Down its gain by 1 dB. False for a key the graph does not take.
+    bool FFTDrawKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // The marker drawn on top and moved by the keys (band index 0..4); the last one grabbed.
+    int topBand() const { return topBand_; }
+    // A value typed into a frequency or Q box, confirmed with Enter or by leaving the box.
+    void FreqEditExit(int n);
+    void QEditExit(int n);
+    // Wheel notches on a frequency or Q box or its spin button (ten table entries each with Shift).
+    void FreqWheel(int n, int steps);
+    void QWheel(int n, int steps);
     // Hover line handlers.
     void EQTypeMove(int n);
     void FreqEditMove(int n);
@@ -172,6 +196,8 @@ public:
     QLabel* label1() const { return label1_; }
     QLabel* label2() const { return label2_; }
     QLabel* label3() const { return label3_; }
+    // The permanent gain readout under band n's fader.
+    QLabel* gainReadout(int n) const;
     QTimer* inputAddTimer() const { return inputAddTimer_; }
     QTimer* inputDecTimer() const { return inputDecTimer_; }
     // The plot geometry the mouse mapping uses right now.
@@ -181,6 +207,8 @@ signals:
     // applySetting opened the settle pause; it ends SettleMs later. Received frames wait meanwhile.
     void settleStarted();
     void settleEnded();
+    // What can be undone or redone changed.
+    void historyChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -195,19 +223,56 @@ private:
         TCSpinButton* qButton = nullptr;
         TPTrackBar* trackBar = nullptr;
         FaderScale* scale = nullptr;
+        QLabel* gainReadout = nullptr;
+        QString shownFreq; // the box texts last shown, brought back after unreadable typing
+        QString shownQ;
+    };
+
+    // What the hover line describes, so that it follows every change of that value.
+    enum class HoverKind { None, Type, Freq, Q, Gain, DragGain, Image, Other };
+    struct Hover {
+        HoverKind kind = HoverKind::None;
+        int band = 0;
+        int dragGainDb = 0;
+    };
+    // A send held back by the settle pause.
+    enum class SendKind { Band, Trim, Bypass, Setting };
+    struct PendingSend {
+        SendKind kind;
+        int n = 0;
+        bool bypass = false;
+        SettingBlock block{};
     };
 
     void buildPanel4(QWidget* panel4);
     void buildPlotPanel(QWidget* panel2);
     void setUpPlot();
     const BandControls& band(int n) const;
+    BandControls& bandAt(int n);
     bool connected() const { return sender_.connected(); }
     bool shownOff(int n) const;
     // Refresh of a band after an edit: offline redraw, connected send.
     void refreshBand(int n);
-    // A band edit from its buttons: ignored while settling, refreshed when the model asks.
-    void editBand(int n, eq::EditResult (*edit)(eq::EqSetting&, int));
+    // A band edit as one undo step, refreshed when the model asks.
+    template <class Edit> void editBand(int n, Edit&& edit);
     void sendBand(int n);
+    void sendTrim();
+    void sendBypass(bool requested);
+    void sendSetting(const SettingBlock& block);
+    void send(const PendingSend& pending);
+    // An edit of the user: everything between the outermost begin and end is one undo step.
+    void beginEdit();
+    void endEdit();
+    void recordEdit(const eq::EqSetting& before, const eq::EqSetting& after);
+    // Undo (back) or redo one step of the history.
+    bool takeStep(bool back);
+    void restoreParts(const eq::EqSetting& target, const eq::EqParts& parts);
+    void showHover();
+    void refreshHover(int n);
+    void showGainReadout(int n);
+    void typedValue(int n, bool frequency);
+    void raiseMarker(int index);
+    bool eventFilterWheel(QObject* watched, QEvent* event);
     void stepTrim(int step);
     void showBandPictures(int n, bool off);
     void showBandTexts(int n);
@@ -219,8 +284,14 @@ private:
     EqSender& sender_;
     int faderSyncState_ = 0;
     int selectedBand_ = -1;
-    Clock::time_point busyUntil_{};
-    std::function<Clock::time_point()> now_;
+    int topBand_ = -1;
+    bool settling_ = false;
+    std::vector<PendingSend> pending_;
+    eq::EqHistory history_;
+    eq::EqSetting editBefore_{};
+    int editDepth_ = 0;
+    Hover hover_;
+    int wheelRemainder_ = 0;
 
     std::array<BandControls, eq::BandCount> bands_{};
     std::array<eq::BandResponse, eq::BandCount> responses_{};

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -14,6 +15,7 @@ namespace tq50r::editor {
 namespace {
 // One notch of an ordinary mouse wheel.
 constexpr int WheelNotch = 120;
+constexpr double FocusFramePx = 2.0;
 } // namespace
 
 double FaderGeometry::thumbCentreY(int position) const {
@@ -59,6 +61,9 @@ TPTrackBar::TPTrackBar(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     resize(FaderGeometry::DefaultWidthPx, FaderGeometry::DefaultHeightPx);
+    repeatTimer_ = new QTimer(this);
+    repeatTimer_->setObjectName(QStringLiteral("ChannelRepeat"));
+    connect(repeatTimer_, &QTimer::timeout, this, &TPTrackBar::RepeatTimerTimer);
 }
 
 TPTrackBar::~TPTrackBar() = default;
@@ -119,10 +124,51 @@ void TPTrackBar::SetChannelBitmap(const QPixmap& picture) {
     update();
 }
 
-void TPTrackBar::stepBy(int delta) {
-    // Saturate before adding so extreme limits cannot overflow.
+void TPTrackBar::userSetPosition(int value) {
+    const bool gesture = !pressed_;
+    if (gesture) {
+        emit editStarted();
+    }
+    const int before = position_;
+    setPosition(value);
+    if (position_ != before) {
+        emit userChanged(position_);
+    }
+    if (gesture) {
+        emit editFinished();
+    }
+}
+
+void TPTrackBar::userStep(int delta) {
     const long long target = static_cast<long long>(position_) + delta;
-    setPosition(static_cast<int>(std::clamp<long long>(target, min_, max_)));
+    userSetPosition(static_cast<int>(std::clamp<long long>(target, min_, max_)));
+}
+
+bool TPTrackBar::isRepeating() const {
+    return repeatTimer_->isActive();
+}
+
+void TPTrackBar::RepeatTimerTimer() {
+    repeatTimer_->setInterval(RepeatMs);
+    if (!pressed_ || dragging_) {
+        repeatTimer_->stop();
+        return;
+    }
+    // Page towards the held pointer, never past it, until the thumb lies under it.
+    const int target = geometryModel().positionAtY(pointerYPx_);
+    const int distance = target - position_;
+    if (distance != 0) {
+        userStep(distance < 0 ? -std::min(pageSize_, -distance) : std::min(pageSize_, distance));
+    }
+}
+
+void TPTrackBar::endPress() {
+    repeatTimer_->stop();
+    dragging_ = false;
+    if (pressed_) {
+        pressed_ = false;
+        emit editFinished();
+    }
 }
 
 void TPTrackBar::paintEvent(QPaintEvent*) {
@@ -138,44 +184,48 @@ void TPTrackBar::paintEvent(QPaintEvent*) {
         painter.drawPixmap(g.thumbTopLeft(position_), thumb_);
     }
     if (hasFocus()) {
-        // Keyboard focus: a thin accent frame around the thumb.
+        // Keyboard focus: an accent frame around the thumb, two pixels wide so it is easy to find.
         painter.setOpacity(1.0);
-        painter.setPen(theme::color(theme::AccentRgb));
+        painter.setPen(QPen(theme::color(theme::AccentRgb), FocusFramePx));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(g.thumbRect(position_).adjusted(-1, -1, 0, 0));
+        painter.drawRect(QRectF(g.thumbRect(position_)).adjusted(-1, -1, 1, 1));
     }
 }
 
 void TPTrackBar::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     emit mouseDown(event->button(), pos);
-    if (event->button() != Qt::LeftButton) {
+    if (event->button() != Qt::LeftButton || pressed_) {
         return;
     }
+    pressed_ = true;
+    pointerYPx_ = event->position().y();
+    emit editStarted();
     const FaderGeometry g = geometryModel();
     if (g.thumbRect(position_).adjusted(-1, -1, 1, 1).contains(pos)) {
         dragging_ = true;
         dragOffsetPx_ = event->position().y() - g.thumbCentreY(position_);
         return;
     }
-    // A press on the channel beside the thumb moves one page towards it.
-    if (event->position().y() < g.thumbCentreY(position_)) {
-        stepBy(-pageSize_);
-    } else {
-        stepBy(pageSize_);
-    }
+    // A press on the channel beside the thumb moves one page towards it, and more while held.
+    userStep(pointerYPx_ < g.thumbCentreY(position_) ? -pageSize_ : pageSize_);
+    repeatTimer_->start(FirstRepeatMs);
 }
 
 void TPTrackBar::mouseMoveEvent(QMouseEvent* event) {
-    emit mouseMove(event->buttons(), event->position().toPoint());
-    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
-        setPosition(geometryModel().positionAtY(event->position().y() - dragOffsetPx_));
+    if (pressed_) {
+        pointerYPx_ = event->position().y();
     }
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        userSetPosition(geometryModel().positionAtY(event->position().y() - dragOffsetPx_));
+    }
+    // Reported after the move, so that a hover line reads the new position.
+    emit mouseMove(event->buttons(), event->position().toPoint());
 }
 
 void TPTrackBar::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        dragging_ = false;
+        endPress();
     }
     emit mouseUp(event->button(), event->position().toPoint());
 }
@@ -183,11 +233,13 @@ void TPTrackBar::mouseReleaseEvent(QMouseEvent* event) {
 void TPTrackBar::wheelEvent(QWheelEvent* event) {
     // Wheel up moves the thumb up (towards Min); partial deltas of smooth
     // wheels are collected until they make a whole notch.
-    wheelRemainder_ += event->angleDelta().y();
+    // Some platforms turn a wheel with Shift held into a horizontal one.
+    const QPoint delta = event->angleDelta();
+    wheelRemainder_ += delta.y() != 0 ? delta.y() : delta.x();
     const int notches = wheelRemainder_ / WheelNotch;
     wheelRemainder_ -= notches * WheelNotch;
     if (notches != 0) {
-        stepBy(-notches * lineSize_);
+        userStep(-notches * lineSize_);
     }
     event->accept();
 }
@@ -196,23 +248,23 @@ void TPTrackBar::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Left:
-        stepBy(-lineSize_);
+        userStep(-lineSize_);
         break;
     case Qt::Key_Down:
     case Qt::Key_Right:
-        stepBy(lineSize_);
+        userStep(lineSize_);
         break;
     case Qt::Key_PageUp:
-        stepBy(-pageSize_);
+        userStep(-pageSize_);
         break;
     case Qt::Key_PageDown:
-        stepBy(pageSize_);
+        userStep(pageSize_);
         break;
     case Qt::Key_Home:
-        setPosition(min_);
+        userSetPosition(min_);
         break;
     case Qt::Key_End:
-        setPosition(max_);
+        userSetPosition(max_);
         break;
     default:
         QWidget::keyPressEvent(event);
@@ -224,7 +276,7 @@ void TPTrackBar::keyPressEvent(QKeyEvent* event) {
 void TPTrackBar::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange) {
         if (!isEnabled()) {
-            dragging_ = false;
+            endPress(); // a disabled fader never sees the release
         }
         update();
     }

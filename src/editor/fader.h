@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+class QTimer;
+
 namespace tq50r::editor {
 
 // Where the thumb sits for a position and which position a pointer row
@@ -45,6 +47,10 @@ class TPTrackBar : public QWidget {
 public:
     static constexpr int DefaultMin = 0;
     static constexpr int DefaultMax = 10;
+    // Holding the mouse on the channel beside the thumb pages again after FirstRepeatMs and then
+    // every RepeatMs, until the thumb reaches the pointer, as an ordinary slider does.
+    static constexpr int FirstRepeatMs = 400;
+    static constexpr int RepeatMs = 100;
 
     explicit TPTrackBar(QWidget* parent = nullptr);
     ~TPTrackBar() override;
@@ -76,6 +82,10 @@ public:
     FaderGeometry geometryModel() const;
     // True while the user holds the thumb with the mouse.
     bool isDragging() const { return dragging_; }
+    // The channel repeat: active while the mouse is held on the channel. The tick handler is public
+    // so the repeat can be driven without waiting on the clock.
+    bool isRepeating() const;
+    void RepeatTimerTimer();
 
     QSize sizeHint() const override;
 
@@ -87,6 +97,12 @@ signals:
     void mouseDown(Qt::MouseButton button, QPoint pos);
     void mouseMove(Qt::MouseButtons buttons, QPoint pos);
     void mouseUp(Qt::MouseButton button, QPoint pos);
+    // A position change made by the user's hand (mouse, wheel or keys), after `changed`.
+    void userChanged(int position);
+    // One user gesture: a press until its release, or one key or wheel step. Every userChanged
+    // falls between the two.
+    void editStarted();
+    void editFinished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -98,7 +114,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void stepBy(int delta);
+    // A step or a move made by the user: one gesture unless a press is already in progress.
+    void userStep(int delta);
+    void userSetPosition(int value);
+    void endPress();
 
     int min_ = DefaultMin;
     int max_ = DefaultMax;
@@ -108,6 +127,9 @@ private:
     int tag_ = 0;
     QPixmap thumb_;
     QPixmap channel_;
+    QTimer* repeatTimer_ = nullptr;
+    bool pressed_ = false;    // the left button went down on the fader and is still held
+    double pointerYPx_ = 0.0; // the held pointer's row, for the channel repeat
     bool dragging_ = false;
     double dragOffsetPx_ = 0.0; // pointer row minus thumb centre at the press
     int wheelRemainder_ = 0;    // wheel delta not yet turned into steps

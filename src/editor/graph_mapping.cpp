@@ -46,18 +46,11 @@ bool hitsMarker(const PlotGeometry& g, const MarkerState& m, int trimDb, int xPx
 }
 
 int grabbedBand(const PlotGeometry& g, const std::array<MarkerState, eq::BandCount>& markers,
-                int trimDb, int xPx, int yPx) {
-    int found = -1;
-    for (int i = eq::BandCount - 1; i >= 0; --i) {
-        if (hitsMarker(g, markers[static_cast<std::size_t>(i)], trimDb, xPx, yPx)) {
-            found = i;
-        }
+                int trimDb, int xPx, int yPx, int topBand) {
+    if (topBand >= 0 && topBand < eq::BandCount &&
+        hitsMarker(g, markers[static_cast<std::size_t>(topBand)], trimDb, xPx, yPx)) {
+        return topBand;
     }
-    return found;
-}
-
-int hoveredBand(const PlotGeometry& g, const std::array<MarkerState, eq::BandCount>& markers,
-                int trimDb, int xPx, int yPx) {
     for (int i = eq::BandCount - 1; i >= 0; --i) {
         if (hitsMarker(g, markers[static_cast<std::size_t>(i)], trimDb, xPx, yPx)) {
             return i;

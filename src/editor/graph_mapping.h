@@ -51,13 +51,11 @@ struct MarkerState {
 // True when the mouse at (xPx, yPx) is on the band's marker.
 bool hitsMarker(const PlotGeometry& g, const MarkerState& m, int trimDb, int xPx, int yPx);
 
-// The band to grab among the five markers, or -1 (band index 0..4). The scan runs from band 5 down
-// to band 1 and does not stop at a hit, so the lowest band number wins.
+// The band whose marker is under the mouse, or -1 (band index 0..4): the marker drawn on top, so
+// that a press takes what the user sees. Markers are drawn from band 1 to band 5, with `topBand`
+// (the last one grabbed, or -1) above them all.
 int grabbedBand(const PlotGeometry& g, const std::array<MarkerState, eq::BandCount>& markers,
-                int trimDb, int xPx, int yPx);
-// The first band (scanning 5 down to 1) whose marker is under the mouse, or -1; for the cursor.
-int hoveredBand(const PlotGeometry& g, const std::array<MarkerState, eq::BandCount>& markers,
-                int trimDb, int xPx, int yPx);
+                int trimDb, int xPx, int yPx, int topBand = -1);
 
 // Where a band dragged to (xPx, yPx) goes: its new gain and the frequency under the pointer. The
 // model operation that takes them (eq::setFromPlot) snaps the frequency into the table and

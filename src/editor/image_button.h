@@ -1,8 +1,9 @@
 // A picture that acts as a button: the editor's type, on/off, trim and bypass images. It shows one
 // picture of a skin list, reports press, release, click (release over the image after a press
-// on it) and pointer movement, and draws itself dimmed while disabled. A press that is cut off by
-// disabling or hiding the picture reports its release (without a click), so that a held button's
-// repetition always ends.
+// on it) and pointer movement, and draws itself dimmed while disabled. Tab reaches it; Space or
+// Enter acts as a click (press, release and click), and a held key repeats like a held button. A
+// press that is cut off by disabling or hiding the picture reports its release (without a click),
+// so that a held button's repetition always ends.
 #pragma once
 
 #include <QPixmap>
@@ -30,6 +31,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;

@@ -43,7 +43,14 @@ ListShape shapeOf(ImageList list) {
     return {QSize(), 0};
 }
 
-constexpr std::array<const char*, TypeCount> TypeNames = {"High Shelf", "Peak", "Low Shelf"};
+// The type buttons are too narrow for the whole type name at a readable size: each shows the shape
+// of its filter and the word that tells it apart, while the hover line names the type in full.
+constexpr std::array<const char*, TypeCount> TypeWords = {"High", "Peak", "Low"};
+constexpr int TypeWordPx = 10;
+constexpr double TypeIconWidthPx = 11.0;
+constexpr double TypeIconHeightPx = 7.0;
+constexpr double TypeIconLeftPx = 3.0;
+constexpr double TypeIconGapPx = 2.0;
 
 // Text sizes in pixels.
 constexpr int ButtonTextPx = 9;
@@ -126,14 +133,51 @@ void drawLed(QPainter& painter, QPointF centre, QRgb colour, bool lit) {
     painter.drawEllipse(centre, radius, radius);
 }
 
+// The response shape of a filter type in a small box: a raised top end, a bump or a raised low end.
+QPainterPath typeIcon(int index, const QRectF& box) {
+    const double low = box.bottom();
+    const double high = box.top();
+    const double mid = (low + high) / 2.0;
+    QPainterPath path;
+    switch (index) {
+    case 0: // HighShelf
+        path.moveTo(box.left(), low);
+        path.lineTo(box.left() + box.width() * 0.35, low);
+        path.cubicTo(box.center().x(), low, box.center().x(), high, box.right() - 2.0, high);
+        path.lineTo(box.right(), high);
+        break;
+    case 2: // LowShelf
+        path.moveTo(box.left(), high);
+        path.lineTo(box.left() + 2.0, high);
+        path.cubicTo(box.center().x(), high, box.center().x(), low,
+                     box.right() - box.width() * 0.35, low);
+        path.lineTo(box.right(), low);
+        break;
+    default: // Peak
+        path.moveTo(box.left(), mid + 1.5);
+        path.cubicTo(box.center().x() - 1.0, mid + 1.5, box.center().x() - 1.5, high,
+                     box.center().x(), high);
+        path.cubicTo(box.center().x() + 1.5, high, box.center().x() + 1.0, mid + 1.5, box.right(),
+                     mid + 1.5);
+        break;
+    }
+    return path;
+}
+
 QPixmap typePicture(QSize size, int index) {
     QPixmap pixmap = blank(size);
     QPainter painter(&pixmap);
     setupPainter(painter);
     drawFace(painter, QRectF(QPointF(0, 0), size), false);
-    drawFittedText(painter, QRectF(2, 0, size.width() - 4, size.height()),
-                   QString::fromLatin1(TypeNames[static_cast<std::size_t>(index)]),
-                   skinFont(ButtonTextPx, false), theme::TextRgb);
+    const QRectF icon(TypeIconLeftPx, (size.height() - TypeIconHeightPx) / 2.0, TypeIconWidthPx,
+                      TypeIconHeightPx);
+    painter.setPen(QPen(theme::color(theme::AccentRgb), 1.4, Qt::SolidLine, Qt::RoundCap));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(typeIcon(index, icon));
+    const double textLeft = icon.right() + TypeIconGapPx;
+    drawFittedText(painter, QRectF(textLeft, 0, size.width() - textLeft - 1, size.height()),
+                   QString::fromLatin1(TypeWords[static_cast<std::size_t>(index)]),
+                   skinFont(TypeWordPx, true), theme::TextRgb);
     return pixmap;
 }
 
@@ -186,7 +230,7 @@ QPixmap bypassPicture(QSize size, int index) {
         drawFace(painter, QRectF(QPointF(0, 0), size), false);
     }
     drawFittedText(painter, QRectF(2, 0, size.width() - 4, size.height()), QStringLiteral("BYPASS"),
-                   skinFont(ButtonTextPx, true), bypassed ? theme::WindowRgb : theme::DimTextRgb);
+                   skinFont(ButtonTextPx, true), bypassed ? theme::WindowRgb : theme::TextRgb);
     return pixmap;
 }
 

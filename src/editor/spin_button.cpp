@@ -176,6 +176,8 @@ void TCSpinButton::keyPressEvent(QKeyEvent* event) {
         click(Button::Down);
         break;
     case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
         click(focused_);
         break;
     default:
@@ -238,6 +240,10 @@ void TCSpinButton::paintEvent(QPaintEvent*) {
         painter.setOpacity(1.0);
 
         if (hasFocus() && focused_ == b) {
+            // A solid edge in the accent colour makes the focus easy to find; the dotted
+            // rectangle inside marks the button that Space clicks.
+            painter.setPen(theme::color(theme::AccentRgb));
+            painter.drawRect(r.adjusted(0, 0, -1, -1));
             QPen dotted(theme::color(theme::AccentRgb), 1, Qt::DotLine);
             painter.setPen(dotted);
             QRect focusRect = r.adjusted(FocusInsetPx, FocusInsetPx, -FocusInsetPx, -FocusInsetPx);

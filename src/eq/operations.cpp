@@ -1,8 +1,10 @@
 #include "eq/operations.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 namespace tq50r::eq {
 
@@ -56,7 +58,27 @@ std::string formatFixed(double value, int decimals) {
     return std::string(buffer, result.ptr);
 }
 
+// The entry of a rising table nearest to a value on the logarithmic scale; the lower one on a tie.
+template <std::size_t N> int nearestEntry(const std::array<double, N>& table, double value) {
+    if (!(value > 0.0)) {
+        return 0;
+    }
+    const auto upper = std::lower_bound(table.begin(), table.end(), value);
+    if (upper == table.begin()) {
+        return 0;
+    }
+    if (upper == table.end()) {
+        return static_cast<int>(N - 1);
+    }
+    const auto lower = std::prev(upper);
+    const bool takeUpper = std::log(*upper / value) < std::log(value / *lower);
+    // Equal neighbours (a repeated table value) resolve to the first of them.
+    const auto chosen = takeUpper ? upper : std::lower_bound(table.begin(), table.end(), *lower);
+    return static_cast<int>(chosen - table.begin());
+}
+
 constexpr int FrequencyDecimals = 1;
+constexpr double KiloScale = 1000.0;
 constexpr int QDecimals = 2;
 
 } // namespace
@@ -109,6 +131,97 @@ EditResult stepQDown(EqSetting& setting, int n) {
     const int before = band->qIndex;
     band->qIndex = std::max(band->qIndex - 1, 0);
     return refreshed(band->qIndex != before);
+}
+
+EditResult stepFrequencyBy(EqSetting& setting, int n, int steps) {
+    if (steps == 1) {
+        return stepFrequencyUp(setting, n);
+    }
+    if (steps == -1) {
+        return stepFrequencyDown(setting, n);
+    }
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr || steps == 0) {
+        return Nothing;
+    }
+    const EqBandType type = band->bandType();
+    if ((steps > 0 && type == EqBandType::LowShelf && band->freqIndex >= ShelfSplitIndex) ||
+        (steps < 0 && type == EqBandType::HighShelf && band->freqIndex <= ShelfSplitIndex)) {
+        return Nothing;
+    }
+    return setFrequencyIndex(setting, n, band->freqIndex + steps);
+}
+
+EditResult stepQBy(EqSetting& setting, int n, int steps) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr || steps == 0) {
+        return Nothing;
+    }
+    return setQIndex(setting, n, band->qIndex + steps);
+}
+
+EditResult setFrequencyIndex(EqSetting& setting, int n, int freqIndex) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    const int before = band->freqIndex;
+    band->freqIndex = std::clamp(freqIndex, 0, MaxFreqIndex);
+    holdShelfAtSplit(*band);
+    return refreshed(band->freqIndex != before);
+}
+
+EditResult setQIndex(EqSetting& setting, int n, int qIndex) {
+    EqBand* band = bandAt(setting, n);
+    if (band == nullptr) {
+        return Nothing;
+    }
+    const int before = band->qIndex;
+    band->qIndex = std::clamp(qIndex, 0, MaxQIndex);
+    return refreshed(band->qIndex != before);
+}
+
+int nearestFrequencyIndex(double hz) {
+    return nearestEntry(FrequencyTable, hz);
+}
+
+int nearestQIndex(double q) {
+    return nearestEntry(QTable, q);
+}
+
+std::optional<double> parseTypedValue(std::string_view text) {
+    std::string s;
+    for (const char c : text) {
+        if (c != ' ' && c != '\t') {
+            s.push_back(c == ',' ? '.' : c);
+        }
+    }
+    auto endsWith = [&s](std::string_view tail) {
+        if (s.size() < tail.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < tail.size(); ++i) {
+            const char c = s[s.size() - tail.size() + i];
+            if (std::tolower(static_cast<unsigned char>(c)) != tail[i]) {
+                return false;
+            }
+        }
+        s.resize(s.size() - tail.size());
+        return true;
+    };
+    endsWith("hz");
+    const double scale = endsWith("k") ? KiloScale : 1.0;
+    double value = 0.0;
+    const char* first = s.data();
+    const char* last = s.data() + s.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::fixed);
+    if (first == last || ec != std::errc{} || ptr != last || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value * scale;
 }
 
 EditResult cycleType(EqSetting& setting, int n) {

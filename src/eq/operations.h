@@ -8,6 +8,7 @@
 #include "eq/encoding.h"
 #include "eq/eq_setting.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,23 @@ EditResult stepFrequencyUp(EqSetting& setting, int n);
 // freqIndex - 1; at 0 nothing changes but the band is refreshed. A HighShelf
 // band at 1000 Hz does not move and asks for nothing.
 EditResult stepFrequencyDown(EqSetting& setting, int n);
+// Moves the frequency by `steps` table entries as one edit (a Shift+wheel notch moves ten). One
+// step follows stepFrequencyUp/Down; a longer one stops at the table ends and a shelf at 1000 Hz.
+EditResult stepFrequencyBy(EqSetting& setting, int n, int steps);
+// Moves the Q by `steps` table entries as one edit, stopping at the table ends.
+EditResult stepQBy(EqSetting& setting, int n, int steps);
+// A typed value taken into the model: the index is clamped into the table and a shelf is kept on
+// its side of 1000 Hz. The band is refreshed either way.
+EditResult setFrequencyIndex(EqSetting& setting, int n, int freqIndex);
+EditResult setQIndex(EqSetting& setting, int n, int qIndex);
+// The table entry nearest to a typed value (nearest on the logarithmic scale, the lower entry on a
+// tie); values at or below zero give entry 0.
+int nearestFrequencyIndex(double hz);
+int nearestQIndex(double q);
+// A number typed into a frequency or Q box, read without the process locale: a decimal point or
+// comma, surrounding blanks, an optional unit "Hz" and an optional "k" for thousands ("1.5k").
+// Nothing for text that is not such a number.
+std::optional<double> parseTypedValue(std::string_view text);
 // qIndex + 1 up to 100 / qIndex - 1 down to 0; the band is refreshed either way.
 EditResult stepQUp(EqSetting& setting, int n);
 EditResult stepQDown(EqSetting& setting, int n);

@@ -3,8 +3,13 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <cmath>
 
 namespace tq50r::plot {
+
+namespace {
+constexpr double FocusFramePx = 2.0;
+} // namespace
 
 TFFTDrawWidget::TFFTDrawWidget(QWidget* parent)
     : QWidget(parent), TFFTDraw([] { return makeQImageCanvas(); }) {
@@ -61,7 +66,32 @@ void TFFTDrawWidget::paintEvent(QPaintEvent* event) {
         p.fillRect(event->rect(), toQColor(Color()));
         return;
     }
+    // The pages are drawn in the widget's own pixels. On a screen scaled by a fraction (1.5x)
+    // copying each pixel to a whole number of screen pixels would draw one grid line one pixel
+    // wide and the next two; filtering keeps every line the same width. Whole scales stay crisp.
+    const qreal scale = devicePixelRatioF();
+    p.setRenderHint(QPainter::SmoothPixmapTransform, scale != std::floor(scale));
     p.drawImage(event->rect(), screen, event->rect());
+    if (hasFocus()) {
+        p.setPen(QPen(focusFrameColor_, FocusFramePx));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+}
+
+void TFFTDrawWidget::setFocusFrameColor(const QColor& colour) {
+    focusFrameColor_ = colour;
+    update();
+}
+
+void TFFTDrawWidget::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void TFFTDrawWidget::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void TFFTDrawWidget::resizeEvent(QResizeEvent* event) {

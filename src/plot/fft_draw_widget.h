@@ -30,6 +30,8 @@ public:
     // The control canvas as shown on screen.
     const QImage& ScreenImage();
     QSize sizeHint() const override;
+    // While the widget has the keyboard focus a frame of this colour marks it.
+    void setFocusFrameColor(const QColor& colour);
 
 signals:
     void mousePressed(Qt::MouseButton button, QPoint pos, Qt::KeyboardModifiers modifiers);
@@ -43,8 +45,11 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    QColor focusFrameColor_{Qt::cyan};
     bool needsPaintCycle_ = true;
     bool inPaintEvent_ = false;
     QSize paintedSize_; // the size at the last paint cycle

@@ -4,6 +4,9 @@
 #include "devices/device_list.h"
 #include "editor/eq_editor.h"
 #include "editor/fader.h"
+#include "editor/image_button.h"
+#include "editor/spin_button.h"
+#include "plot/fft_draw_widget.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -16,6 +19,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -209,7 +215,7 @@ TEST(MainWindow, MenusHaveTheirTextsShortcutsAndVisibility) {
     for (QAction* top : w.form->menuBar()->actions())
         if (top->isVisible())
             visibleMenus << top->text();
-    EXPECT_EQ(visibleMenus, (QStringList{"&File", "&Help"}));
+    EXPECT_EQ(visibleMenus, (QStringList{"&File", "&Edit", "&Help"}));
     // The factory entry is visible, but its menu is not: it cannot be reached.
     auto* view = child<QMenu>(*w.form, "ViewItem");
     EXPECT_EQ(view->title(), QStringLiteral("View"));
@@ -350,6 +356,107 @@ TEST(MainWindow, RendersTheEditedCurve) {
             if (picture.pixel(x, y) != before.pixel(x, y))
                 ++changedPixels;
     EXPECT_GT(changedPixels, 500);
+}
+
+// The Edit menu beside File takes back an opened file as one step, and redoes it.
+TEST(MainWindow, EditMenuUndoesAnOpenedFileInOneStep) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("flat.bin"));
+    ScriptedWindow w;
+    w.saveNames = {path};
+    ASSERT_TRUE(w.form->savePreset()); // the start setting
+    editor::EqEditor& editor = w.form->eqEditor();
+    editor.EQQUpClick(2);
+    editor.trackBar(4)->setPosition(-6);
+    QAction* undo = action(*w.form, "UndoItem");
+    QAction* redo = action(*w.form, "RedoItem");
+    EXPECT_EQ(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_TRUE(redo->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_FALSE(redo->isEnabled());
+
+    w.openNames = {path};
+    ASSERT_TRUE(w.form->openPreset());
+    EXPECT_EQ(w.form->setting().band(2).qIndex, 35);
+    undo->trigger();
+    EXPECT_EQ(w.form->setting().band(2).qIndex, 36);
+    EXPECT_EQ(editor.trackBar(4)->position(), -6); // the fader edit was not part of the file step
+    redo->trigger();
+    EXPECT_EQ(w.form->setting().band(2).qIndex, 35);
+    EXPECT_EQ(editor.gainReadout(4)->text(), QStringLiteral("0 dB"));
+}
+
+// On a work area smaller than the window (1366 x 768 less a title bar and a panel, or a 2x
+// screen) the window opens inside it and its client scrolls to every control.
+TEST(MainWindow, OpensInsideASmallWorkAreaAndScrolls) {
+    ScriptedWindow w;
+    w.form->show();
+    for (const QRect area : {QRect(0, 27, 1366, 713), QRect(0, 0, 960, 540)}) {
+        SCOPED_TRACE(area.height());
+        const QSize frame(4, 28);
+        w.form->fitToWorkArea(area, frame);
+        EXPECT_TRUE(area.contains(QRect(w.form->pos(), w.form->size() + frame)));
+        auto* scroll = child<QScrollArea>(*w.form, "ClientScroll");
+        QCoreApplication::processEvents();
+        EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+        QWidget* fader = w.form->eqEditor().trackBar(5);
+        scroll->ensureWidgetVisible(fader);
+        const QRect shown(fader->mapTo(scroll->viewport(), QPoint(0, 0)), fader->size());
+        EXPECT_TRUE(scroll->viewport()->rect().contains(shown));
+    }
+    w.form->fitToWorkArea(QRect(0, 0, 1920, 1050), QSize(0, 30));
+    EXPECT_EQ(w.form->size(), QSize(WindowWidthPx, WindowHeightPx));
+    EXPECT_EQ(w.form->pos(), QPoint(425, 126)); // centred
+}
+
+TEST(MainWindow, NoDeviceHintSaysWhatToDo) {
+    ScriptedWindow w;
+    w.form->show();
+    QLabel* hint = w.form->noDeviceHint();
+    for (int tick = 1; tick < SearchCountdownStart; ++tick) {
+        w.form->SearchTimerTimer();
+        EXPECT_FALSE(hint->isVisible());
+    }
+    w.form->SearchTimerTimer();
+    EXPECT_EQ(child<QLabel>(*w.form, "TimeLabel")->text(), QStringLiteral("No Device"));
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("USB or LAN")));
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("UPDATE")));
+    w.form->RefreshBtnClick();
+    EXPECT_FALSE(hint->isVisible());
+}
+
+// Tab walks the window in reading order and reaches every editing control.
+TEST(MainWindow, TabReachesEveryControlInReadingOrder) {
+    ScriptedWindow w;
+    editor::EqEditor& e = w.form->eqEditor();
+    const std::vector<QWidget*> expected{child(*w.form, "RefreshBtn"),
+                                         child(*w.form, "ResetImg"),
+                                         e.plot(),
+                                         e.trimDecImg(),
+                                         e.trimAddImg(),
+                                         e.bpImage(),
+                                         e.eqImage(1),
+                                         e.eqType(1),
+                                         e.freqEdit(1),
+                                         e.freqCButton(1),
+                                         e.qEdit(1),
+                                         e.qCButton(1),
+                                         e.trackBar(1),
+                                         e.trackBar(5)};
+    std::vector<QWidget*> chain;
+    QWidget* at = child(*w.form, "RefreshBtn");
+    for (int i = 0; i < 200 && (chain.empty() || at != chain.front()); ++i) {
+        if (at->focusPolicy() & Qt::TabFocus)
+            chain.push_back(at);
+        at = at->nextInFocusChain();
+    }
+    auto position = [&chain](QWidget* wanted) {
+        return std::find(chain.begin(), chain.end(), wanted) - chain.begin();
+    };
+    for (std::size_t i = 1; i < expected.size(); ++i)
+        EXPECT_LT(position(expected[i - 1]), position(expected[i])) << i;
+    EXPECT_LT(position(e.trackBar(5)), static_cast<long>(chain.size()));
 }
 
 } // namespace

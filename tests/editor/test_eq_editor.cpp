@@ -1,4 +1,5 @@
 // The EQ editor over plain panels, offline and with a recording sender standing in for a device.
+#include "editor/axis_strips.h"
 #include "editor/eq_editor.h"
 #include "editor/fader.h"
 #include "editor/image_button.h"
@@ -13,7 +14,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -48,11 +52,10 @@ protected:
         panel4->setGeometry(0, 250, 505, 353);
         setting = eq::startSetting();
         editor = std::make_unique<EqEditor>(panel2, panel4, setting, sender, nullptr);
-        editor->setClock([this] { return now; });
     }
 
-    // Passes the settle pause after a whole setting.
-    void settle() { now += std::chrono::milliseconds(SettleMs + 1); }
+    // Ends the settle pause after a whole setting, as its timer does.
+    void settle() { editor->SettleTimerTimer(); }
 
     // Mouse position on band n's marker, found with the editor's own mapping.
     QPoint markerPoint(int n) const {
@@ -80,13 +83,26 @@ protected:
         QApplication::sendEvent(to, &e);
     }
 
+    static void sendWheel(QWidget* to, int notches, Qt::KeyboardModifiers modifiers = {}) {
+        const QPointF at(4, 4);
+        QWheelEvent e(at, to->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(to, &e);
+    }
+    // Band n's gain as the hover line and the readout under the fader show it.
+    void expectGainShown(int n, int gainDb, const QString& readout) {
+        EXPECT_EQ(editor->label1()->text(), QStringLiteral("Master EQ%1").arg(n));
+        EXPECT_EQ(editor->label2()->text(), "Gain:");
+        EXPECT_EQ(editor->label3()->text(), QStringLiteral("%1dB").arg(gainDb));
+        EXPECT_EQ(editor->gainReadout(n)->text(), readout);
+    }
+
     std::unique_ptr<QWidget> window;
     QWidget* panel2 = nullptr;
     QWidget* panel4 = nullptr;
     eq::EqSetting setting;
     RecordingSender sender;
     std::unique_ptr<EqEditor> editor;
-    EqEditor::Clock::time_point now{std::chrono::seconds(1000)};
 };
 
 TEST_F(EqEditorTest, ControlsSitWhereThePanelPutsThem) {
@@ -235,10 +251,18 @@ TEST_F(EqEditorTest, RightButtonSelectsNothingAndMovesOnlyTheCursor) {
     EXPECT_EQ(setting.band(2).gainIndex, eq::ZeroGainIndex);
 }
 
-TEST_F(EqEditorTest, OverlappingMarkersGiveTheLowerBand) {
+// A press takes the marker the user sees on top, and a dragged marker is drawn on top of the
+// others.
+TEST_F(EqEditorTest, OverlappingMarkersGiveTheOneDrawnOnTop) {
     setting.band(4).freqIndex = setting.band(2).freqIndex;
     editor->updateBand(4);
-    pressMarker(2);
+    const QPoint p = pressMarker(2);
+    EXPECT_EQ(editor->selectedBand(), 3); // band 4 is painted after band 2
+    EXPECT_EQ(editor->plot()->TopBlock(), 3);
+    editor->FFTDrawMouseUp();
+    editor->FFTDrawKeyDown(Qt::Key_2, Qt::NoModifier); // the keys pick band 2: drawn on top
+    EXPECT_EQ(editor->plot()->TopBlock(), 1);
+    editor->FFTDrawMouseDown(Qt::LeftButton, p.x(), p.y());
     EXPECT_EQ(editor->selectedBand(), 1);
 }
 
@@ -411,26 +435,30 @@ TEST_F(EqEditorTest, DisablingEditingEndsATrimHoldAndAMarkerDrag) {
     EXPECT_EQ(setting.trimDb, -1);
 }
 
-TEST_F(EqEditorTest, SettlePauseDropsEditsWithoutBlocking) {
-    const auto started = std::chrono::steady_clock::now();
+// Nothing the user does during the settle pause is lost: offline it takes effect at once;
+// connected it is sent, once per band, when the pause ends.
+TEST_F(EqEditorTest, EditsDuringTheSettlePauseTakeEffect) {
     editor->applySetting(protocol::ResetBlock);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(SettleMs));
     ASSERT_TRUE(editor->isSettling());
-    EXPECT_EQ(setting.band(1).qIndex, 0);
-
     editor->EQTypeClick(1);
+    editor->trackBar(1)->setPosition(-5);
+    EXPECT_EQ(setting.band(1).bandType(), eq::EqBandType::LowShelf);
+    EXPECT_EQ(setting.band(1).gainIndex, 14);
+    settle();
+
+    sender.isConnected = true;
+    editor->applySetting(protocol::ResetBlock);
+    editor->EQTypeClick(2);
+    editor->trackBar(2)->setPosition(-3);
     editor->TrimDecDown();
     editor->TrimDecUp();
-    editor->trackBar(1)->setPosition(-5); // the user's hand: put back
-    EXPECT_EQ(setting.band(1).type, 1);
-    EXPECT_EQ(setting.trimDb, 0);
-    EXPECT_EQ(editor->trackBar(1)->position(), 0);
-    EXPECT_EQ(setting.band(1).gainIndex, eq::ZeroGainIndex);
-
+    editor->BPImageMouseDown();
+    EXPECT_TRUE(sender.sent.empty());
+    EXPECT_EQ(editor->trackBar(2)->position(), -3); // stays under the hand
     settle();
     EXPECT_FALSE(editor->isSettling());
-    editor->EQTypeClick(1);
-    EXPECT_EQ(setting.band(1).bandType(), eq::EqBandType::LowShelf);
+    EXPECT_EQ(sender.sent, (std::vector<std::string>{"band2", "trim", "bypass1"}));
+    EXPECT_EQ(setting.band(2).gainIndex, 18);
 }
 
 TEST_F(EqEditorTest, ResetSendsConnectedAndAppliesOffline) {
@@ -466,6 +494,164 @@ TEST_F(EqEditorTest, HoverLineNamesTheControlUnderTheMouse) {
         EXPECT_EQ(editor->label2()->text(), c.second);
         EXPECT_EQ(editor->label3()->text(), c.value);
     }
+}
+
+// The hover line and the readout under the fader show what the fader shows, whatever moved it.
+TEST_F(EqEditorTest, GainReadoutsFollowTheFaderWhateverMovesIt) {
+    TPTrackBar* fader = editor->trackBar(4);
+    const FaderGeometry g = fader->geometryModel();
+    const int x = g.thumbRect(0).center().x();
+    sendMouse(fader, QEvent::MouseButtonPress, g.thumbRect(0).center(), Qt::LeftButton);
+    for (int position = -1; position >= -9; --position) {
+        sendMouse(fader, QEvent::MouseMove, QPoint(x, static_cast<int>(g.thumbCentreY(position))),
+                  Qt::LeftButton);
+    }
+    sendMouse(fader, QEvent::MouseButtonRelease, QPoint(x, 0), Qt::NoButton);
+    ASSERT_EQ(fader->position(), -9);
+    expectGainShown(4, 9, "+9 dB");
+
+    sendWheel(fader, -2); // down two notches
+    expectGainShown(4, 7, "+7 dB");
+    QTest::keyClick(fader, Qt::Key_Down);
+    expectGainShown(4, 6, "+6 dB");
+    sendMouse(fader, QEvent::MouseButtonPress, QPoint(x, g.heightPx - 2), Qt::LeftButton);
+    sendMouse(fader, QEvent::MouseButtonRelease, QPoint(x, g.heightPx - 2), Qt::NoButton);
+    expectGainShown(4, 4, "+4 dB"); // a page of 2 towards the pointer
+
+    // A device report moves the fader: the readouts follow it too.
+    sender.isConnected = true;
+    setting.band(4).gainIndex = 36;
+    editor->updateBand(4);
+    expectGainShown(4, -6, "-6 dB");
+}
+
+TEST_F(EqEditorTest, HoverLineFollowsTypeClicksAndNamesTheDraggedGain) {
+    editor->EQTypeMove(3);
+    editor->EQTypeClick(3);
+    EXPECT_EQ(editor->label3()->text(), "Low Shelf");
+    editor->EQImage1MouseMove(3);
+    editor->EQImageClick(3);
+    EXPECT_EQ(editor->label3()->text(), "Off");
+    editor->EQImageClick(3);
+
+    editor->EQTypeMove(2);
+    const QPoint p = pressMarker(2);
+    editor->FFTDrawMouseMove(p.x(), p.y() - 30);
+    EXPECT_EQ(editor->label1()->text(), "Master EQ2");
+    EXPECT_EQ(editor->label2()->text(), "Gain:");
+    EXPECT_EQ(editor->label3()->text(),
+              QStringLiteral("%1dB").arg(-editor->trackBar(2)->position()));
+    EXPECT_NE(editor->label3()->text(), "0dB");
+}
+
+// Typed values snap to the table and take the spin step's path; junk brings the value back.
+TEST_F(EqEditorTest, TypedValuesSnapAndJunkIsUndone) {
+    auto type = [](QLineEdit* edit, const QString& text) {
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    type(editor->freqEdit(2), "1k");
+    EXPECT_EQ(setting.band(2).freqIndex, eq::ShelfSplitIndex);
+    EXPECT_EQ(editor->freqEdit(2)->text(), "1000.0");
+    type(editor->qEdit(2), "2,3");
+    EXPECT_EQ(editor->qEdit(2)->text(), "2.40");
+    type(editor->qEdit(2), "wide");
+    EXPECT_EQ(editor->qEdit(2)->text(), "2.40");
+    EXPECT_EQ(setting.band(2).qIndex, 31);
+
+    sender.isConnected = true;
+    type(editor->freqEdit(3), "440");
+    EXPECT_EQ(sender.sent, std::vector<std::string>{"band3"});
+    EXPECT_EQ(eq::frequencyText(setting.band(3).freqIndex), "435.3");
+
+    // While bypassed the boxes take nothing.
+    sender.isConnected = false;
+    editor->BPImageMouseDown();
+    type(editor->freqEdit(3), "100");
+    EXPECT_EQ(eq::frequencyText(setting.band(3).freqIndex), "435.3");
+}
+
+TEST_F(EqEditorTest, WheelStepsBoxesAndShiftTakesTenEntries) {
+    sendWheel(editor->freqEdit(3), 1);
+    EXPECT_EQ(setting.band(3).freqIndex, 101);
+    sendWheel(editor->freqCButton(3), -1, Qt::ShiftModifier);
+    EXPECT_EQ(setting.band(3).freqIndex, 91);
+    sendWheel(editor->qEdit(1), 2);
+    EXPECT_EQ(setting.band(1).qIndex, 37);
+    EXPECT_EQ(editor->qEdit(1)->text(), "3.40");
+}
+
+TEST_F(EqEditorTest, GraphKeysMoveTheMarkerOnTop) {
+    editor->FFTDrawKeyDown(Qt::Key_3, Qt::NoModifier);
+    editor->FFTDrawKeyDown(Qt::Key_Right, Qt::NoModifier);
+    editor->FFTDrawKeyDown(Qt::Key_Right, Qt::ShiftModifier);
+    editor->FFTDrawKeyDown(Qt::Key_Up, Qt::NoModifier);
+    editor->FFTDrawKeyDown(Qt::Key_Up, Qt::NoModifier);
+    EXPECT_EQ(setting.band(3).freqIndex, 111);
+    EXPECT_EQ(editor->gainDb(3), 2);
+    EXPECT_EQ(editor->trackBar(3)->position(), -2);
+    EXPECT_FALSE(editor->FFTDrawKeyDown(Qt::Key_A, Qt::NoModifier));
+    // Space and Enter act on the focused picture buttons like a click.
+    QTest::keyClick(editor->eqType(1), Qt::Key_Space);
+    QTest::keyClick(editor->trimDecImg(), Qt::Key_Return);
+    EXPECT_EQ(setting.band(1).bandType(), eq::EqBandType::LowShelf);
+    EXPECT_EQ(setting.trimDb, -1);
+    EXPECT_FALSE(editor->inputDecTimer()->isActive());
+}
+
+// A drag, a fader drag and a trim hold are one step each; undo offline shows the old value, and
+// connected it sends what restores it. The history outlives connecting and disconnecting.
+TEST_F(EqEditorTest, UndoTakesBackWholeGesturesOfflineAndConnected) {
+    const QPoint p = pressMarker(2);
+    editor->FFTDrawMouseMove(p.x() + 40, p.y() - 20);
+    editor->FFTDrawMouseMove(p.x() + 80, p.y() - 40);
+    editor->FFTDrawMouseUp();
+    editor->TrimDecDown();
+    editor->InputDecTimerTimer();
+    editor->InputDecTimerTimer();
+    editor->TrimDecUp();
+    ASSERT_EQ(setting.trimDb, -3);
+    editor->ResetImgClick(protocol::ResetBlock);
+    settle();
+    EXPECT_EQ(editor->history().undoCount(), 3u);
+
+    ASSERT_TRUE(editor->undo()); // the reset
+    EXPECT_EQ(setting.trimDb, -3);
+    EXPECT_EQ(setting.band(1).qIndex, 35);
+    EXPECT_TRUE(editor->undo()); // the whole trim hold
+    EXPECT_EQ(editor->trimEdit()->text(), "0");
+
+    sender.isConnected = true;
+    EXPECT_TRUE(editor->undo()); // the whole drag, as one band frame
+    EXPECT_EQ(setting.band(2).freqIndex, 50);
+    EXPECT_EQ(setting.band(2).gainIndex, eq::ZeroGainIndex);
+    EXPECT_EQ(sender.sent, std::vector<std::string>{"band2"});
+    EXPECT_FALSE(editor->undo());
+    sender.isConnected = false;
+    EXPECT_TRUE(editor->redo());
+    EXPECT_NE(setting.band(2).freqIndex, 50);
+    EXPECT_EQ(editor->freqEdit(2)->text().toStdString(),
+              eq::frequencyText(setting.band(2).freqIndex));
+}
+
+// No label of the frequency strip runs past its end, where the panel would cut it off.
+TEST(AxisStrips, HzLabelsStayInsideTheStrip) {
+    QImage image(BottomStripWidthPx + 40, BottomStripHeightPx, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    BottomBoxPaint(p, BottomStripWidthPx, BottomStripHeightPx);
+    p.end();
+    int inkColumns = 0;
+    for (int x = BottomStripWidthPx - 30; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            const bool inside = x < BottomStripWidthPx;
+            const bool ink = qRed(image.pixel(x, y)) > 120;
+            EXPECT_FALSE(!inside && image.pixel(x, y) != qRgb(0, 0, 0)) << x << "," << y;
+            inkColumns += inside && ink ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inkColumns, 10); // "(Hz)" is still there
 }
 
 // Renders both panels after a few edits; set TQ50R_EDITOR_SHOT to a PNG path to keep the picture.

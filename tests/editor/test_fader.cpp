@@ -202,6 +202,31 @@ TEST(Fader, PressOnTheChannelMovesOnePageTowardsThePointer) {
     EXPECT_EQ(downs.count(), 1);
 }
 
+// Held on the channel, the fader pages on like an ordinary slider until the thumb is under the
+// pointer; the whole hold is one user gesture.
+TEST(Fader, HoldingTheChannelRepeatsUntilTheThumbReachesThePointer) {
+    EditorFader f;
+    f.fader.setPageSize(2);
+    QSignalSpy started(&f.fader, &TPTrackBar::editStarted);
+    QSignalSpy finished(&f.fader, &TPTrackBar::editFinished);
+    QSignalSpy user(&f.fader, &TPTrackBar::userChanged);
+    const QPoint held(12, static_cast<int>(f.fader.geometryModel().thumbCentreY(9)));
+    QTest::mousePress(&f.fader, Qt::LeftButton, {}, held);
+    EXPECT_EQ(f.fader.position(), 2);
+    ASSERT_TRUE(f.fader.isRepeating());
+    for (int tick = 0; tick < 10; ++tick) {
+        f.fader.RepeatTimerTimer();
+    }
+    EXPECT_EQ(f.fader.position(), 9); // pages of 2, the last one shortened to stop at the pointer
+    EXPECT_EQ(user.count(), 5);
+    QTest::mouseRelease(&f.fader, Qt::LeftButton, {}, held);
+    EXPECT_FALSE(f.fader.isRepeating());
+    EXPECT_EQ(started.count(), 1);
+    EXPECT_EQ(finished.count(), 1);
+    QTest::keyClick(&f.fader, Qt::Key_Up); // one key step is one gesture of its own
+    EXPECT_EQ(finished.count(), 2);
+}
+
 TEST(Fader, DrawsThumbAtItsPositionAndNothingWithoutPictures) {
     EditorFader f;
     f.fader.setPosition(-12);

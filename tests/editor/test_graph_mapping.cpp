@@ -95,7 +95,7 @@ TEST(GraphMapping, HiddenMarkerCannotBeGrabbed) {
     EXPECT_FALSE(hitsMarker(g, MarkerState{701, 0, true}, 0, 475, 67));
 }
 
-TEST(GraphMapping, GrabPrefersTheLowerBandHoverTheHigher) {
+TEST(GraphMapping, GrabTakesTheMarkerDrawnOnTop) {
     const PlotGeometry g = unitGeometry();
     std::array<MarkerState, eq::BandCount> markers{};
     for (std::size_t i = 0; i < markers.size(); ++i) {
@@ -103,12 +103,12 @@ TEST(GraphMapping, GrabPrefersTheLowerBandHoverTheHigher) {
     }
     markers[1] = MarkerState{701, 0, false};
     markers[3] = MarkerState{703, 1, false};
+    EXPECT_EQ(grabbedBand(g, markers, 0, 475, 67), 3);    // band 4 is drawn after band 2
+    EXPECT_EQ(grabbedBand(g, markers, 0, 475, 67, 1), 1); // band 2 raised above the others
+    EXPECT_EQ(grabbedBand(g, markers, 0, 475, 67, 4), 3); // a raised marker elsewhere
+    markers[3].hidden = true;                             // an off band drops out
     EXPECT_EQ(grabbedBand(g, markers, 0, 475, 67), 1);
-    EXPECT_EQ(hoveredBand(g, markers, 0, 475, 67), 3);
-    markers[1].hidden = true; // an off band drops out of both
-    EXPECT_EQ(grabbedBand(g, markers, 0, 475, 67), 3);
     EXPECT_EQ(grabbedBand(g, markers, 0, 10, 190), -1);
-    EXPECT_EQ(hoveredBand(g, markers, 0, 10, 190), -1);
 }
 
 TEST(GraphMapping, EmptyDrawingAreaStaysFinite) {

@@ -1,7 +1,10 @@
 #include "editor/skin.h"
 
 #include <QImage>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 
 using namespace tq50r::editor;
@@ -33,7 +36,54 @@ double contrast(QRgb a, QRgb b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// The face colour of a button picture (its most common colour) and its text ink (the pixel that
+// stands out most from the face), measured on the rendered picture.
+struct TextOnFace {
+    QRgb face = 0;
+    double contrast = 1.0; // of the ink against the face
+    int inkRows = 0;       // rows holding text ink (contrast 3 or more)
+};
+
+TextOnFace measure(const QPixmap& picture) {
+    const QImage image = picture.toImage().convertToFormat(QImage::Format_RGB32);
+    std::map<QRgb, int> counts;
+    // The outer two rows and columns are the button's edge, not its face.
+    const QRect inner = image.rect().adjusted(2, 2, -2, -2);
+    for (int y = inner.top(); y <= inner.bottom(); ++y) {
+        for (int x = inner.left(); x <= inner.right(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    TextOnFace m;
+    m.face = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                 return a.second < b.second;
+             })->first;
+    for (int y = inner.top(); y <= inner.bottom(); ++y) {
+        bool ink = false;
+        for (int x = inner.left(); x <= inner.right(); ++x) {
+            const double c = contrast(image.pixel(x, y), m.face);
+            m.contrast = std::max(m.contrast, c);
+            ink = ink || c >= 3.0;
+        }
+        m.inkRows += ink ? 1 : 0;
+    }
+    return m;
+}
+
 } // namespace
+
+// Text on the buttons meets the WCAG AA contrast of 4.5 : 1, and the type names are drawn at least
+// 8 pixels tall, measured on what is painted.
+TEST(Skin, ButtonTextIsLegibleAtItsSize) {
+    for (const int i : {BypassPassingSetting, BypassPassingChange, BypassOnSetting}) {
+        EXPECT_GE(measure(skinPicture(ImageList::BPImageList, i)).contrast, 4.5) << "bypass " << i;
+    }
+    for (int i = 0; i < skinPictureCount(ImageList::TypeImageList); ++i) {
+        const TextOnFace m = measure(skinPicture(ImageList::TypeImageList, i));
+        EXPECT_GE(m.contrast, 4.5) << "type " << i;
+        EXPECT_GE(m.inkRows, 8) << "type " << i;
+    }
+}
 
 // Pictures that stand for different states must be told apart; the two passing and the two
 // bypassed pictures mean the same to the user.

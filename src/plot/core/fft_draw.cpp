@@ -1188,10 +1188,10 @@ void TFFTDraw::BlockPaint() {
     Canvas& c = *pages_[PlotPage].Image;
     c.Font.Color = BlockTextColor;
     c.Brush.Color = BlockFillColor;
-    for (int n = 0; n < PaintedBlocks; ++n) {
+    const auto paintOne = [this, &c](int n) {
         const auto i = static_cast<std::size_t>(n);
         if (blockHidden_[i]) {
-            continue;
+            return;
         }
         const double sx = ScreenX(blockX_[i]);
         const double sy = ScreenY(blockY_[i]);
@@ -1201,7 +1201,24 @@ void TFFTDraw::BlockPaint() {
                         Truncate(sx + BlockRadiusPx), Truncate(sy + BlockRadiusPx)});
         c.TextOut(Truncate(sx - BlockTextDxPx), Truncate(sy - BlockTextDyPx),
                   std::to_string(n + 1));
+    };
+    for (int n = 0; n < PaintedBlocks; ++n) {
+        if (n != topBlock_) {
+            paintOne(n);
+        }
     }
+    if (topBlock_ >= 0) {
+        paintOne(topBlock_);
+    }
+}
+
+void TFFTDraw::SetTopBlock(int index) {
+    const int top = index >= 0 && index < PaintedBlocks ? index : -1;
+    if (top == topBlock_) {
+        return;
+    }
+    topBlock_ = top;
+    UpdatePaintPage(pages_[PlotPage]);
 }
 
 TPoint TFFTDraw::GetBlockPos(int index) const {

@@ -271,6 +271,9 @@ public:
     // ---- blocks -------------------------------------------------------------------------------
     void DrawBlock(double y, double x, TColor color, int index, bool hidden);
     void BlockPaint();
+    // The block painted last, above the others (-1: none, the blocks in index order); repaints.
+    void SetTopBlock(int index);
+    int TopBlock() const { return topBlock_; }
     TPoint GetBlockPos(int index) const;
     double BlockX(int index) const;
     double BlockY(int index) const;
@@ -385,6 +388,7 @@ private:
     std::array<double, BlockCount> blockY_{};
     std::array<TColor, BlockCount> blockColor_{};
     std::array<bool, BlockCount> blockHidden_{};
+    int topBlock_ = -1;
 
     int lastWidth_ = 0;
     int lastHeight_ = 0;
