@@ -67,6 +67,10 @@ int main(int argc, char** argv) {
         // Let the first paint and layout settle, then render and leave normally.
         int status = 0;
         QTimer::singleShot(parsed.options.screenshotDelayMs, &form, [&] {
+            // The picture shows the whole layout, also where the screen is smaller (the
+            // offscreen platform's screen is).
+            form.fitToWorkArea(QRect(0, 0, tq50r::app::WindowWidthPx, tq50r::app::WindowHeightPx));
+            QApplication::processEvents();
             status = tq50r::app::saveScreenshot(form, parsed.options.screenshotPath) ? 0 : 1;
             QApplication::quit();
         });
