@@ -127,5 +127,27 @@ TEST(DevicePaint, RedCrossAndGreenFrameAreDrawnWhereTheyBelong) {
     EXPECT_FALSE(green(3, 40) || green(156, 40) || green(80, 85));
 }
 
+TEST_F(BoxFixture, TabReachesEveryTileInListOrderAndSpaceConnects) {
+    add(QStringLiteral("127.0.0.2"));
+    add(QStringLiteral("127.0.0.3"));
+    add(QStringLiteral("/dev/pts/3"), KindUsb);
+    QSignalSpy clicks(view.get(), &DeviceBoxView::DevicePanelClick);
+    QWidget* w = box;
+    for (int i = 0; i < 3; ++i) {
+        w = w->nextInFocusChain();
+        while (w->focusPolicy() == Qt::NoFocus)
+            w = w->nextInFocusChain();
+        EXPECT_EQ(w, view->tileAt(i)) << i;
+    }
+    view->tileAt(1)->setFocus();
+    QTest::keyClick(view->tileAt(1), Qt::Key_Space);
+    ASSERT_EQ(clicks.count(), 1);
+    EXPECT_EQ(clicks.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(list.pressedIndex(), 1);
+    EXPECT_FALSE(view->tileAt(1)->isLowered());
+    QTest::keyClick(view->tileAt(1), Qt::Key_A); // other keys do nothing
+    EXPECT_EQ(clicks.count(), 1);
+}
+
 } // namespace
 } // namespace tq50r::devices::ui

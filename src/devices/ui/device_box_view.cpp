@@ -48,6 +48,13 @@ void DeviceBoxView::tileBuilt(int index) {
         connect(slot, &TDevicePanel::mouseUp, &devices_, &DeviceList::DeviceMouseUp);
         connect(slot, &TDevicePanel::clicked, this, &DeviceBoxView::DevicePanelClick);
         connect(slot, &TDevicePanel::menuRequested, this, &DeviceBoxView::showMenu);
+        // Tab goes from the box through the tiles in list order.
+        QWidget* before = box_;
+        for (int i = index - 1; i >= 0 && before == box_; --i) {
+            if (TDevicePanel* t = tileAt(i))
+                before = t;
+        }
+        QWidget::setTabOrder(before, slot);
     }
     showTile(index);
     // The frame stays above the tiles.

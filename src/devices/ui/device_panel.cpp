@@ -3,6 +3,7 @@
 #include "editor/skin.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -31,9 +32,11 @@ constexpr LabelPlace AddressValue{"IPLabel", "192.168.1.1", {43, 32, 75, 13}, fa
 constexpr LabelPlace MacValue{"MACLabel", "FF:FF:FF:FF:FF:FF", {43, 56, 90, 13}, false};
 
 constexpr int TileFontPx = 10;
-constexpr int TileMarginPx = 4;          // labels end this far inside the tile's right edge
-constexpr int CaptionGapPx = 2;          // between a caption and its value
-constexpr int KindStripPx = 3;           // coloured strip on the tile's left edge
+constexpr int TileMarginPx = 4; // labels end this far inside the tile's right edge
+constexpr int CaptionGapPx = 2; // between a caption and its value
+constexpr int KindStripPx = 3;
+constexpr int FocusPenPx = 2;
+constexpr double FocusInsetPx = 2.0;     // coloured strip on the tile's left edge
 constexpr QRgb UsbStripRgb = 0xffffa020; // amber: reached over a serial port
 
 constexpr QRgb TileTopRgb = 0xff323232;
@@ -103,6 +106,8 @@ TDevicePanel::TDevicePanel(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("TDevicePanel"));
     resize(tile::Width, tile::Height);
     setCursor(Qt::PointingHandCursor);
+    // Reached with Tab from the UPDATE button, one tile after the other.
+    setFocusPolicy(Qt::TabFocus);
     // The tile's own font, set where the window's style sheet cannot override it.
     setStyleSheet(
         QStringLiteral("QLabel { font-size: %3px; }"
@@ -161,6 +166,11 @@ void TDevicePanel::paintEvent(QPaintEvent*) {
     p.drawLine(r.topRight(), r.bottomRight());
     p.fillRect(QRect(1, 1, KindStripPx, r.height() - 2),
                theme::color(kind_ == KindUsb ? UsbStripRgb : theme::AccentRgb));
+    if (hasFocus()) {
+        // The focus mark: the editor's accent frame, inside the bevel.
+        p.setPen(QPen(theme::color(theme::AccentRgb), FocusPenPx));
+        p.drawRect(QRectF(r).adjusted(FocusInsetPx, FocusInsetPx, -FocusInsetPx, -FocusInsetPx));
+    }
 }
 
 void TDevicePanel::mousePressEvent(QMouseEvent* event) {
@@ -189,6 +199,29 @@ void TDevicePanel::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TDevicePanel::contextMenuEvent(QContextMenuEvent* event) {
     emit menuRequested(tag_, event->globalPos());
+}
+
+void TDevicePanel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key != Qt::Key_Space && key != Qt::Key_Return && key != Qt::Key_Enter) {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    // As a left click: press (the tile becomes the click's target), release, click.
+    const int tag = tag_;
+    emit mouseDown(tag, Qt::LeftButton);
+    emit mouseUp(tag, Qt::LeftButton);
+    emit clicked(tag);
+}
+
+void TDevicePanel::focusInEvent(QFocusEvent* event) {
+    QFrame::focusInEvent(event);
+    update();
+}
+
+void TDevicePanel::focusOutEvent(QFocusEvent* event) {
+    QFrame::focusOutEvent(event);
+    update();
 }
 
 } // namespace tq50r::devices::ui
