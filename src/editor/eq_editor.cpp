@@ -703,6 +703,7 @@ void EqEditor::send(const PendingSend& p) {
     }
     switch (p.kind) {
     case SendKind::Band:
+        lastSentBand_[static_cast<std::size_t>(p.n - 1)] = setting_.band(p.n);
         sender_.sendBand(p.n);
         break;
     case SendKind::Trim:
@@ -720,6 +721,16 @@ void EqEditor::send(const PendingSend& p) {
 void EqEditor::sendBand(int n) {
     send(PendingSend{SendKind::Band, n});
     faderSyncState_ = FaderSyncSent;
+}
+
+bool EqEditor::differsFromLastSent(int n) const {
+    const std::optional<eq::EqBand>& sent = lastSentBand_[static_cast<std::size_t>(n - 1)];
+    if (!connected() || !sent) {
+        return false;
+    }
+    const eq::EqBand& m = setting_.band(n);
+    return sent->bandType() != m.bandType() || sent->freqIndex != m.freqIndex ||
+           sent->gainIndex != m.gainIndex || sent->qIndex != m.qIndex || sent->off != m.off;
 }
 
 void EqEditor::sendTrim() {
@@ -859,6 +870,11 @@ void EqEditor::EQTrkBarChange(int n) {
     const int newIndex = eq::gainIndexFromFaderPosition(position);
     eq::EqBand& m = setting_.band(n);
     if (newIndex == m.gainIndex) {
+        // An echo may have brought the model to where the hand is now, while the device was
+        // last asked for another value: ask again.
+        if (faderSyncState_ != 0 && differsFromLastSent(n)) {
+            sendBand(n);
+        }
         return;
     }
     m.gainIndex = newIndex;

@@ -256,6 +256,8 @@ private:
     // A band edit as one undo step, refreshed when the model asks.
     template <class Edit> void editBand(int n, Edit&& edit);
     void sendBand(int n);
+    // Connected, and the model's band n differs from what the device was last asked for.
+    bool differsFromLastSent(int n) const;
     void sendTrim();
     void sendBypass(bool requested);
     void sendSetting(const SettingBlock& block);
@@ -287,6 +289,9 @@ private:
     int topBand_ = -1;
     bool settling_ = false;
     std::vector<PendingSend> pending_;
+    // Band n as it was last handed to the sender: a drag that comes back to a value the device
+    // echoed meanwhile must still ask for it, or the device ends at the move before.
+    std::array<std::optional<eq::EqBand>, eq::BandCount> lastSentBand_{};
     eq::EqHistory history_;
     eq::EqSetting editBefore_{};
     int editDepth_ = 0;

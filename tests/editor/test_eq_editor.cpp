@@ -332,10 +332,15 @@ TEST_F(EqEditorTest, ReportDoesNotMoveAFaderUnderTheHand) {
     EXPECT_EQ(fader->position(), -5);
     EXPECT_EQ(sender.sent.size(), 1u);
 
-    sendMouse(fader, QEvent::MouseButtonRelease, up, Qt::NoButton);
+    // The hand comes to the echoed value: the device, last asked for -5, is asked again.
+    const QPoint echoed(up.x(), static_cast<int>(g.thumbCentreY(-2)));
+    sendMouse(fader, QEvent::MouseMove, echoed, Qt::LeftButton);
+    ASSERT_EQ(fader->position(), -2);
+    EXPECT_EQ(sender.sent.size(), 2u);
+    sendMouse(fader, QEvent::MouseButtonRelease, echoed, Qt::NoButton);
     editor->updateBand(2);
     EXPECT_EQ(fader->position(), -2);
-    EXPECT_EQ(sender.sent.size(), 1u);
+    EXPECT_EQ(sender.sent.size(), 2u);
 }
 
 TEST_F(EqEditorTest, ConnectedEditsSendAndWaitForTheReport) {
