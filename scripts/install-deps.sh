@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   libudev-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core fonts-droid-fallback
   iproute2 locales
   qt6-svg-dev
   dpkg-dev lintian desktop-file-utils appstream help2man gzip mount

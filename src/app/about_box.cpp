@@ -1,5 +1,6 @@
 #include "app/about_box.h"
 
+#include "widgets/bold_label.h"
 #include "widgets/link_label.h"
 
 #include <QApplication>
@@ -37,15 +38,7 @@ const QString MakerAddress = QStringLiteral("https://www.example.com/");
 // Where the build puts the rendered application icon, one PNG per size.
 const QString IconResourceDir = QStringLiteral(":/icons/hicolor");
 
-QLabel* boldLabel(const QString& text, QPoint at, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    label->move(at);
-    label->adjustSize();
-    return label;
-}
+using widgets::boldLabel;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "app/app_info.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -42,10 +43,26 @@ QString askPresetOpenName(QWidget* parent) {
     return QFileDialog::getOpenFileName(parent, QString(), QString(), PresetFilter);
 }
 
-void showPlainMessage(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, parent);
+namespace {
+
+void showOkBox(QMessageBox::Icon icon, QWidget* parent, const QString& text) {
+    QMessageBox box(icon, ApplicationTitle, text, QMessageBox::Ok, parent);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
     box.exec();
+}
+
+} // namespace
+
+void showPlainMessage(QWidget* parent, const QString& text) {
+    showOkBox(QMessageBox::NoIcon, parent, text);
+}
+
+void showInformationBox(QWidget* parent, const QString& text) {
+    showOkBox(QMessageBox::Information, parent, text);
+}
+
+void runModalDialog(QDialog& dialog) {
+    dialog.exec();
 }
 
 } // namespace tq50r::app

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QDialog;
 class QMessageBox;
 class QWidget;
 
@@ -26,12 +27,19 @@ QString askPresetOpenName(QWidget* parent);
 
 // A plain message box with an OK button.
 void showPlainMessage(QWidget* parent, const QString& text);
+// An information box with an OK button.
+void showInformationBox(QWidget* parent, const QString& text);
+// Shows a dialog modally.
+void runModalDialog(QDialog& dialog);
 
 struct DialogHooks {
     std::function<bool(QWidget*, const QString&)> askYesNo = &tq50r::app::askYesNo;
     std::function<QString(QWidget*)> saveFileName = &askPresetSaveName;
     std::function<QString(QWidget*)> openFileName = &askPresetOpenName;
     std::function<void(QWidget*, const QString&)> showMessage = &showPlainMessage;
+    std::function<void(QWidget*, const QString&)> showInformation = &showInformationBox;
+    // The device dialogs (rename, MAC, new device) are shown through this.
+    std::function<void(QDialog&)> runDialog = &runModalDialog;
     // Shows the About box; replaced by tests that must not block.
     std::function<void(QWidget*)> showAbout;
     // Makes the "Connecting" dialog of a connect attempt; the window's own when empty.

@@ -13,12 +13,14 @@
 #include "devices/receive_path.h"
 #include "devices/serial_scan.h"
 #include "devices/ui/device_box_view.h"
+#include "devices/ui/device_dialogs.h"
 #include "devices/ui/device_panel.h"
 #include "devices/ui/progress_bar_form.h"
 #include "editor/eq_editor.h"
 #include "editor/eq_sender.h"
 #include "editor/image_button.h"
 #include "editor/skin.h"
+#include "platform/host_addresses.h"
 #include "plot/fft_draw_widget.h"
 #include "transport/transport_channel.h"
 
@@ -205,6 +207,7 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
     // The client is what the fixed window shows below its menu bar.
     clientScroll_->widget()->setFixedSize(WindowWidthPx,
                                           WindowHeightPx - menuBar()->sizeHint().height());
+    wireStatusAndDeviceDialogs();
 
     showStatusRow(false);
     FormCreate();
@@ -253,8 +256,6 @@ void TForm1::wireDeviceRooms() {
     // Frames that come while the editor settles wait, and follow in order afterwards.
     connect(eq, &editor::EqEditor::settleStarted, receivePath_, &ReceivePath::hold);
     connect(eq, &editor::EqEditor::settleEnded, receivePath_, &ReceivePath::release);
-
-    connect(BurningItem, &QAction::triggered, sync_, &devices::ParameterSync::sendBurning);
 }
 
 void TForm1::buildDeviceColumn(QWidget* client) {
@@ -472,6 +473,31 @@ void TForm1::wireDiscoveryRooms(const AppOptions& options) {
             &devices::Connection::connectedPortRemoved);
 }
 
+void TForm1::wireStatusAndDeviceDialogs() {
+    using devices::ui::DeviceDialogs;
+    statusRow_->setReportBox([this](const QString& text) { hooks_.showInformation(this, text); });
+    connect(receivePath_, &devices::ReceivePath::stateReported, statusRow_, &StatusRow::showStatus);
+    connect(BurningItem, &QAction::triggered, this, &TForm1::BurningItemClick);
+    connect(connection_, &devices::Connection::writeFailed, this,
+            [this](int command) { presets_->sendFailed(command); });
+
+    devices::ui::DeviceDialogHooks dialogHooks;
+    dialogHooks.runModal = [this](QDialog& dialog) { hooks_.runDialog(dialog); };
+    dialogHooks.showMessage = [this](const QString& text) { hooks_.showMessage(this, text); };
+    dialogHooks.closeMainWindow = [this] { close(); };
+    dialogHooks.hostIpv4 = &platform::firstHostIpv4;
+    deviceDialogs_ = new DeviceDialogs(*devices_, *sync_, this, std::move(dialogHooks), this);
+    const auto menuEntry = [](QMenu* menu, const char* name) {
+        return menu->findChild<QAction*>(QString::fromLatin1(name));
+    };
+    connect(RenameItem, &QAction::triggered, deviceDialogs_, &DeviceDialogs::RenameItemClick);
+    connect(menuEntry(DeviceMenu, "MACItem"), &QAction::triggered, deviceDialogs_,
+            &DeviceDialogs::MACItemClick);
+    for (QAction* newDevice :
+         {menuEntry(DeviceMenu, "NewDeviceItem"), menuEntry(PopupMenu1, "NewDeviceItem1")})
+        connect(newDevice, &QAction::triggered, deviceDialogs_, &DeviceDialogs::NewDeviceItemClick);
+}
+
 void TForm1::startDiscoveryRooms() {
     discovery_->start();
     serialScan_->start();
@@ -484,6 +510,8 @@ void TForm1::FormCreate() {
     RemoveDeviceItem->setText(QStringLiteral("Remove Device"));
     FactoryIPItem->setVisible(true);
     setWindowIcon(QApplication::windowIcon());
+    // MyOnMessage: the burn-in report comes as an application event.
+    QCoreApplication::instance()->installEventFilter(statusRow_);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -697,6 +725,10 @@ void TForm1::showNoDeviceHint(bool visible) {
 
 void TForm1::ReadStateTimerTimer() {
     sync_->ReadStateTimerTimer();
+}
+
+void TForm1::BurningItemClick() {
+    sync_->sendBurning();
 }
 
 } // namespace tq50r::app

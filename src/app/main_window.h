@@ -32,6 +32,7 @@ class SerialScan;
 struct LinkMonitor;
 namespace ui {
 class DeviceBoxView;
+class DeviceDialogs;
 class DevicePaintBox;
 } // namespace ui
 } // namespace tq50r::devices
@@ -69,6 +70,8 @@ public:
     devices::Discovery& discovery() { return *discovery_; }
     devices::SerialScan& serialScan() { return *serialScan_; }
     devices::ui::DeviceBoxView& deviceBoxView() { return *deviceBoxView_; }
+    devices::ui::DeviceDialogs& deviceDialogs() { return *deviceDialogs_; }
+    StatusRow& statusRow() { return *statusRow_; }
 
     // The yes/no question over this window ("&Yes" / "&No", caption "TQ50R").
     bool askYesNo(const QString& text);
@@ -91,6 +94,8 @@ public:
     void InputAddTimerTimer();
     void SearchTimerTimer();
     void ReadStateTimerTimer();
+    // "More Info": asks the device for its burn-in counters.
+    void BurningItemClick();
 
     // Shows picture 0 (connected) or 1 of the link flag.
     void showLinkFlag(bool connected);
@@ -122,6 +127,9 @@ private:
     // The device rooms: lists, discovery, serial scan and the tiles, wired to the window.
     void wireDiscoveryRooms(const AppOptions& options);
     void startDiscoveryRooms();
+    // The status row, the burn-in report, the device dialogs of the tile menu and the report of
+    // a setting that could not be sent.
+    void wireStatusAndDeviceDialogs();
     void FormCreate();
     void FormShow();
     void FormClose();
@@ -146,6 +154,7 @@ private:
     devices::Discovery* discovery_ = nullptr;
     devices::SerialScan* serialScan_ = nullptr;
     devices::ui::DeviceBoxView* deviceBoxView_ = nullptr;
+    devices::ui::DeviceDialogs* deviceDialogs_ = nullptr;
     std::unique_ptr<editor::EqSender> sender_;
     std::unique_ptr<editor::EqEditor> editor_;
     std::unique_ptr<PresetFlow> presets_;

@@ -15,6 +15,8 @@ namespace {
 const QString OverwriteQuestion = QStringLiteral("File has already existed, override?");
 const QString SaveFirstQuestion = QStringLiteral("Do you want to save present preset?");
 const QString InvalidFileText = QStringLiteral("Invalid file");
+const QString NotSentText =
+    QStringLiteral("The setting could not be sent to the device. The EQ was not changed.");
 
 // Preset marker bytes a block must carry to be taken in.
 constexpr std::size_t FirstByteOffset = 0;
@@ -78,9 +80,16 @@ bool PresetFlow::openPreset() {
     }
     actions_.setFaderSyncState(0);
     showFileInCaption(path);
+    // Sent, the editor waits for the device's report; a write that fails is reported by
+    // sendFailed and leaves the editor as it is.
     if (!actions_.sendIfChannelOpen(block))
         actions_.applyOffline(block);
     return true;
+}
+
+void PresetFlow::sendFailed(int command) {
+    if (command == SettingCommandValue)
+        hooks_.showMessage(window_, NotSentText);
 }
 
 } // namespace tq50r::app

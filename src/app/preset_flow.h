@@ -31,6 +31,9 @@ public:
     // Both return true when a file was written or taken in.
     bool savePreset();
     bool openPreset();
+    // A frame with this command byte could not be written to the device: a whole setting that
+    // was sent (an opened preset, the reset) never reached it, and the user is told.
+    void sendFailed(int command);
 
 private:
     void showFileInCaption(const QString& path);

@@ -1,9 +1,15 @@
 #include "app/status_row.h"
 
+#include "devices/receive_path.h"
+#include "plot/qimage_canvas.h"
+#include "protocol/status_text.h"
+
 #include <QLabel>
 #include <QPainter>
 #include <QWidget>
+#include <algorithm>
 #include <array>
+#include <limits>
 
 namespace tq50r::app {
 
@@ -57,6 +63,17 @@ struct ShapePlace {
     int leftPx;
 };
 
+// The labels keep their places and widths; their font gets smaller, down to this, until every
+// text fits.
+constexpr int MinStatusFontPx = 8;
+
+// The widest text a label shows: the temperature label's is its coldest one.
+QString widestText(const QLabel* label, const QLabel* tempLabel) {
+    return label == tempLabel ? QString::fromStdString(protocol::temperatureText(
+                                    std::numeric_limits<std::uint16_t>::max()))
+                              : label->text();
+}
+
 constexpr int StateShapeTopPx = 685;
 constexpr int StateShapeSizePx = 20;
 constexpr std::array<ShapePlace, 4> StatusShapes{{
@@ -81,6 +98,17 @@ StatusRow::StatusRow(QWidget* form) : QObject(form) {
         labels[i] = label;
     }
     tempLabel_ = labels[0];
+    QFont font = tempLabel_->font();
+    for (int px = QFontInfo(font).pixelSize(); px >= MinStatusFontPx; --px) {
+        font.setPixelSize(px);
+        const QFontMetrics metrics(font);
+        if (std::ranges::all_of(labels, [&](const QLabel* l) {
+                return metrics.horizontalAdvance(widestText(l, tempLabel_)) <= l->width();
+            }))
+            break;
+    }
+    for (QLabel* label : labels)
+        label->setFont(font);
     protectedLabel_ = labels[1];
     tempOverLabel_ = labels[2];
     voltageLabel_ = labels[3];
@@ -126,6 +154,34 @@ void StatusRow::setRowVisible(bool visible) {
                        static_cast<QWidget*>(tempState_), static_cast<QWidget*>(voltageState_),
                        static_cast<QWidget*>(standbyState_)})
         w->setVisible(visible);
+}
+
+void StatusRow::showStatus(const protocol::DeviceState& state) {
+    tempLabel_->setText(
+        QString::fromStdString(protocol::temperatureText(state.temperatureReading)));
+    const std::pair<StateShape*, std::uint8_t> indicators[] = {
+        {protectState_, state.protection},
+        {tempState_, state.overTemperature},
+        {voltageState_, state.voltage},
+        {standbyState_, state.standby},
+    };
+    for (const auto& [shape, flag] : indicators)
+        shape->setFill(plot::toQColor(protocol::flagColour(flag)));
+}
+
+void StatusRow::MyOnMessage(QEvent* event) {
+    if (event->type() != devices::BurningMessageEvent::eventType())
+        return;
+    const auto* report = static_cast<const devices::BurningMessageEvent*>(event);
+    const std::string text =
+        protocol::burningReportText(static_cast<unsigned>(report->count()), report->totalMinutes());
+    if (reportBox_)
+        reportBox_(QString::fromStdString(text));
+}
+
+bool StatusRow::eventFilter(QObject* watched, QEvent* event) {
+    MyOnMessage(event);
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace tq50r::app

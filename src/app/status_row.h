@@ -1,9 +1,14 @@
 // The device status row at the bottom of the main window: the temperature
 // text and four indicator squares. Hidden until a device reports its state.
+// It also shows the device's burn-in report, which reaches it as a posted
+// application event.
 #pragma once
+
+#include "protocol/frames.h"
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class QLabel;
 class QWidget;
@@ -22,13 +27,27 @@ public:
     void setRowVisible(bool visible);
     bool rowVisible() const { return visible_; }
 
+    // Every status reply, whether the row is shown or not: the temperature text and the four
+    // indicator colours.
+    void showStatus(const protocol::DeviceState& state);
+
+    // Shows the burn-in report text in a modal box with one OK button.
+    void setReportBox(std::function<void(const QString&)> show) { reportBox_ = std::move(show); }
+    // The application-wide event hook: acts on the burn-in report event only.
+    void MyOnMessage(QEvent* event);
+
     QLabel* tempLabel() const { return tempLabel_; }
     QWidget* protectState() const;
     QWidget* tempState() const;
     QWidget* voltageState() const;
     QWidget* standbyState() const;
 
+protected:
+    // Installed on the application; lets every event through.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    std::function<void(const QString&)> reportBox_;
     QLabel* tempLabel_ = nullptr;
     QLabel* protectedLabel_ = nullptr;
     QLabel* tempOverLabel_ = nullptr;

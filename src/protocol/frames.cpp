@@ -92,10 +92,23 @@ void putFrameEnvelope(std::span<std::uint8_t> frame, CommandCode code) {
     std::copy(FrameTrailer.begin(), FrameTrailer.end(), frame.end() - FrameTrailer.size());
 }
 
+std::size_t nameFieldLength(std::string_view name) {
+    if (name.size() <= RenameMaxNameBytes)
+        return name.size();
+    // Back off over continuation bytes (10xxxxxx) so the cut falls before a character's first
+    // byte.
+    constexpr std::uint8_t ContinuationMask = 0xC0;
+    constexpr std::uint8_t ContinuationBits = 0x80;
+    std::size_t n = RenameMaxNameBytes;
+    while (n > 0 && (static_cast<std::uint8_t>(name[n]) & ContinuationMask) == ContinuationBits)
+        --n;
+    return n;
+}
+
 NameField nameField(std::string_view name) {
     NameField field{};
     std::fill(field.begin(), field.end() - 1, NamePadByte);
-    const std::size_t n = std::min(name.size(), RenameMaxNameBytes);
+    const std::size_t n = nameFieldLength(name);
     std::copy_n(name.begin(), n, field.begin());
     return field;
 }

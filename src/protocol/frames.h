@@ -130,8 +130,11 @@ extern const ParameterBlock ResetBlock;
 // which holds at least MinFrameSize bytes plus the trailer; the bytes in between
 // stay as they are.
 void putFrameEnvelope(std::span<std::uint8_t> frame, CommandCode code);
-// A name as the name field carries it: its first RenameMaxNameBytes bytes,
-// padded with spaces, then 0x00.
+// How many leading bytes of the UTF-8 text `name` the Rename name field carries: at most
+// RenameMaxNameBytes, and never part of a character.
+std::size_t nameFieldLength(std::string_view name);
+// A name as the name field carries it: its first nameFieldLength bytes, padded with spaces,
+// then 0x00.
 NameField nameField(std::string_view name);
 // Writes trim, bypass and the five band records into `block` (the inverse of
 // readParameterBlock); every other byte stays as it is.
@@ -147,7 +150,7 @@ BypassFrame buildBypassFrame(bool bypass);
 void refillTrimFrame(TrimFrame& frame, int trimDb);
 void refillBandFrame(BandFrame& frame, const eq::EqBand& band);
 void refillBypassFrame(BypassFrame& frame, bool bypass);
-// Bytes beyond RenameMaxNameBytes are not sent.
+// Bytes beyond nameFieldLength are not sent.
 RenameFrame buildRenameFrame(std::string_view name);
 // The MAC text must be exactly 12 hexadecimal digits; anything else gives no
 // frame (nothing is sent) rather than a frame with made-up bytes.

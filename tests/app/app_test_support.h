@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,13 +31,17 @@ struct ScriptedWindow {
     QStringList questions;
     std::deque<bool> answers; // an unscripted question is answered No
     QStringList messages;
+    QStringList informations;
+    // What the user does in a device dialog; unscripted, it is closed at once.
+    std::function<void(QDialog&)> inDialog;
     std::deque<QString> saveNames; // an unscripted dialog is cancelled
     std::deque<QString> openNames;
     int endProcessCalls = 0;
     int aboutCalls = 0;
 
-    explicit ScriptedWindow(const AppOptions& options = quietOptions())
-        : form(std::make_unique<TForm1>(options)) {
+    explicit ScriptedWindow(const AppOptions& options = quietOptions(),
+                            std::unique_ptr<transport::ChannelFactory> channels = nullptr)
+        : form(std::make_unique<TForm1>(options, nullptr, std::move(channels))) {
         DialogHooks& hooks = form->hooks();
         hooks.askYesNo = [this](QWidget*, const QString& text) {
             questions << text;
@@ -47,6 +52,11 @@ struct ScriptedWindow {
             return answer;
         };
         hooks.showMessage = [this](QWidget*, const QString& text) { messages << text; };
+        hooks.showInformation = [this](QWidget*, const QString& text) { informations << text; };
+        hooks.runDialog = [this](QDialog& dialog) {
+            if (inDialog)
+                inDialog(dialog);
+        };
         hooks.saveFileName = [this](QWidget*) { return take(saveNames); };
         hooks.openFileName = [this](QWidget*) { return take(openNames); };
         hooks.endProcess = [this] { ++endProcessCalls; };

@@ -3,15 +3,24 @@
 // end as soon as what they wait for is there.
 #include "app/app_test_support.h"
 #include "app/marker_point.h"
+#include "app/status_row.h"
 #include "devices/connection.h"
 #include "devices/receive_path.h"
+#include "devices/ui/device_box_view.h"
+#include "devices/ui/device_dialogs.h"
+#include "devices/ui/device_forms.h"
+#include "devices/ui/device_panel.h"
 #include "protocol/preset_file.h"
 #include "sim/sim_process.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -24,6 +33,14 @@ eq::EqSetting presetSetting() {
     s.trimDb = -4;
     s.band(2) = eq::EqBand{1, 120, 40, 30, false, false};
     return s;
+}
+
+// Bytes as the simulator's frame log writes them.
+std::string hexText(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    for (const std::uint8_t b : bytes)
+        text += (text.empty() ? "" : " ") + QString::asprintf("%02X", b).toStdString();
+    return text;
 }
 
 template <typename Done> bool waitFor(Done done, int ms = 10000) {
@@ -42,14 +59,16 @@ struct SimWindow {
     editor::EqEditor& eq = form.eqEditor();
     devices::Connection& c = form.connection();
 
-    explicit SimWindow(const char* fault = nullptr) {
+    explicit SimWindow(const char* fault = nullptr)
+        : SimWindow(fault != nullptr ? std::vector<std::string>{fault}
+                                     : std::vector<std::string>{}) {}
+    explicit SimWindow(const std::vector<std::string>& extra) {
         const std::string preset = dir.filePath(QStringLiteral("sim.bin")).toStdString();
         protocol::writePresetFile(protocol::buildParameterBlock(presetSetting(), false), preset);
         std::vector<std::string> args{"--address",    "auto",       "--serial", "1",
                                       "--discovery",  "none",       "--preset", preset,
                                       "--log-frames", "--log-file", log};
-        if (fault != nullptr)
-            args.emplace_back(fault);
+        args.insert(args.end(), extra.begin(), extra.end());
         sim = std::make_unique<sim::testing::SimProcess>(args);
         // No dialog is painted: the toolkit's drawing threads are not the subject here.
         w.form->hooks().connectingDialog = [](std::function<void()>) { return nullptr; };
@@ -105,9 +124,7 @@ TEST(SimWindow, ATcpTileConnectsRecallsAndADragEndsOnTheLastValue) {
     for (int step = 1; step <= 20; ++step)
         s.eq.FFTDrawMouseMove(at->x() + 7 * step, at->y() - 2 * step);
     s.eq.FFTDrawMouseUp();
-    std::string last;
-    for (const std::uint8_t b : protocol::buildBandFrame(3, s.form.setting().band(3)))
-        last += (last.empty() ? "" : " ") + QString::asprintf("%02X", b).toStdString();
+    const std::string last = hexText(protocol::buildBandFrame(3, s.form.setting().band(3)));
     EXPECT_TRUE(
         waitFor([&] { return !s.logged("Band").empty() && s.logged("Band").back() == last; }));
     EXPECT_EQ(s.logged("Recall").size(), 1U);
@@ -179,6 +196,65 @@ TEST(SimWindow, SlowSplitAndNoisyAnswersStillGiveExactlyTheDevicesSetting) {
             [&] { return s.eq.qEdit(2)->text() == QString::fromStdString(eq::qText(41)); }));
         EXPECT_EQ(wrong, 0);
     }
+}
+
+// Red or green, as an indicator shows it.
+bool isRed(QWidget* indicator) {
+    return indicator->grab().toImage().pixelColor(indicator->rect().center()) == QColor(Qt::red);
+}
+
+TEST(SimWindow, StatusRowBurnInReportRenameAndAnOpenThatWaitsForTheDevice) {
+    SimWindow s({"--revision", "17", "--temperature", "919", "--flags", "0,1,0,5", "--burn-count",
+                 "12", "--burn-minutes", "1561"});
+    ASSERT_TRUE(s.connectAndRecall(1));
+    EXPECT_TRUE(s.form.statusRowVisible());
+    StatusRow& row = s.form.statusRow();
+    s.form.ReadStateTimerTimer();
+    EXPECT_TRUE(waitFor([&] {
+        return row.tempLabel()->text() == QString::fromUtf8("Temperature:0\u2103") &&
+               !isRed(row.protectState()) && isRed(row.tempState()) && !isRed(row.voltageState()) &&
+               isRed(row.standbyState());
+    }));
+    ASSERT_TRUE(s.command("flags 1 3 0 0 0"));
+    s.form.ReadStateTimerTimer();
+    EXPECT_TRUE(waitFor([&] {
+        return isRed(row.protectState()) && !isRed(row.tempState()) && !isRed(row.standbyState());
+    }));
+
+    s.form.findChild<QAction*>(QStringLiteral("BurningItem"))->trigger();
+    EXPECT_TRUE(waitFor([&] { return !s.w.informations.isEmpty(); }));
+    EXPECT_EQ(s.w.informations, QStringList{QStringLiteral(
+                                    "Burning success times:12\nTime:1 day, 2 hours, 1 minute")});
+
+    s.w.inDialog = [](QDialog& dialog) {
+        auto& form = dynamic_cast<devices::ui::TRenameFm&>(dialog);
+        form.NameEdit->setText(QStringLiteral("Stage L"));
+        form.OKBtn->click();
+    };
+    s.form.deviceList().DeviceMouseDown(0, Qt::RightButton);
+    s.form.findChild<QAction*>(QStringLiteral("RenameItem"))->trigger();
+    EXPECT_EQ(s.form.deviceBoxView().tileAt(0)->NameLabel->text(), QStringLiteral("Stage L"));
+    EXPECT_TRUE(waitFor([&] {
+        return s.logged("Rename") ==
+               std::vector<std::string>{hexText(protocol::buildRenameFrame("Stage L"))};
+    }));
+
+    eq::EqSetting opened = presetSetting();
+    opened.trimDb = -9;
+    const QString path = s.dir.filePath(QStringLiteral("open.bin"));
+    protocol::writePresetFile(protocol::buildParameterBlock(opened, false), path.toStdString());
+    s.w.openNames = {path};
+    ASSERT_TRUE(s.form.openPreset());
+    EXPECT_EQ(s.eq.trimEdit()->text(), QStringLiteral("-4")); // the device has not answered yet
+    EXPECT_TRUE(waitFor([&] { return s.eq.trimEdit()->text() == QStringLiteral("-9"); }));
+}
+
+TEST(SimWindow, AnOlderDeviceLeavesTheStatusRowAndMoreInfoHidden) {
+    SimWindow s({"--revision", "16"});
+    ASSERT_TRUE(s.connectAndRecall(1));
+    EXPECT_FALSE(s.form.statusRowVisible());
+    EXPECT_FALSE(s.form.findChild<QAction*>(QStringLiteral("BurningItem"))->isVisible());
+    EXPECT_FALSE(s.form.findChild<QTimer*>(QStringLiteral("ReadStateTimer"))->isActive());
 }
 
 } // namespace

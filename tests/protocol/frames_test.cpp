@@ -88,6 +88,16 @@ TEST(FrameBuilders, RenameFieldKeepsPaddingAndFinalZero) {
     EXPECT_EQ(longName[22], 0x00);
     EXPECT_EQ(longName[23], 0x01);
     EXPECT_EQ(buildRenameFrame("")[7], 0x20);
+
+    // A two-byte character that ends exactly at the field's last name byte is kept; one that
+    // would cross it is left out whole, and a space stands in its place.
+    EXPECT_EQ(nameFieldLength("ABCDEFGHIJKLM\xC3\xA9"), 15u);
+    const auto cut = buildRenameFrame("ABCDEFGHIJKLMN\xC3\xA9");
+    EXPECT_EQ(std::string(cut.begin() + 7, cut.begin() + 22), "ABCDEFGHIJKLMN ");
+    EXPECT_EQ(nameFieldLength("\xE2\x84\x83\xE2\x84\x83\xE2\x84\x83\xE2\x84\x83\xE2\x84\x83X"),
+              15u);
+    EXPECT_EQ(nameFieldLength("X\xE2\x84\x83\xE2\x84\x83\xE2\x84\x83\xE2\x84\x83\xE2\x84\x83"),
+              13u);
 }
 
 TEST(MacText, ConversionsRoundTrip) {
