@@ -123,6 +123,11 @@ int SerialCore::open(const std::string& path) {
     if (!fd) {
         return errno;
     }
+    // Only a terminal is a serial port: a plain file opened by mistake would be written over and
+    // would keep the event thread awake for ever.
+    if (::isatty(fd.get()) == 0) {
+        return ENOTTY;
+    }
     // Not shared. The lock is respected by other instances of this program, root included;
     // the kernel refuses the open above with EBUSY when the holder set exclusive mode (unless we
     // are root); and /proc shows any other process that has the port open, whatever it did.

@@ -72,9 +72,10 @@ public:
     SerialCore& operator=(const SerialCore&) = delete;
 
     /// Opens the tty at `path` non-blocking, without making it our controlling terminal, and
-    /// claims it: 0, or an errno value. EBUSY (or EWOULDBLOCK) when another program holds it:
-    /// through the advisory lock that every instance of this program takes, through the kernel's
-    /// exclusive mode set by the holder, or because another process has it open (/proc).
+    /// claims it: 0, or an errno value (ENOTTY for anything but a terminal). EBUSY (or EWOULDBLOCK)
+    /// when another program holds it: through the advisory lock that every instance of this program
+    /// takes, through the kernel's exclusive mode set by the holder, or because another process has
+    /// it open (/proc).
     int open(const std::string& path);
     /// Stops the event thread, gives up the claim and closes. Nothing when closed.
     void close();
