@@ -520,26 +520,18 @@ void TComPort::ApplyTimeouts() {
 }
 
 LineSettings TComPort::lineSettings() const {
+    using Output = LineSettings::Output;
+    using Parity = LineSettings::Parity;
+    // In the order of TParityBits, TDTRFlowControl and TRTSFlowControl.
+    static constexpr std::array<Parity, 5> kParities = {Parity::None, Parity::Odd, Parity::Even,
+                                                        Parity::Mark, Parity::Space};
+    static constexpr std::array<Output, 3> kDtrOutputs = {Output::Off, Output::On, Output::Driver};
+    static constexpr std::array<Output, 4> kRtsOutputs = {Output::Off, Output::On, Output::Driver,
+                                                          Output::Driver};
     LineSettings line;
     line.speedBps = baudRateToInt(baudRate_, customBaudRate_);
     line.dataBits = kDataBitsOfFive + static_cast<int>(dataBits_);
-    switch (parity_.Bits()) {
-    case TParityBits::prNone:
-        line.parity = LineSettings::Parity::None;
-        break;
-    case TParityBits::prOdd:
-        line.parity = LineSettings::Parity::Odd;
-        break;
-    case TParityBits::prEven:
-        line.parity = LineSettings::Parity::Even;
-        break;
-    case TParityBits::prMark:
-        line.parity = LineSettings::Parity::Mark;
-        break;
-    case TParityBits::prSpace:
-        line.parity = LineSettings::Parity::Space;
-        break;
-    }
+    line.parity = kParities[static_cast<std::size_t>(parity_.Bits())];
     line.parityCheck = parity_.Check();
     line.twoStopBits = stopBits_ != TStopBits::sbOneStopBit;
     line.rtsCtsFlow =
@@ -548,29 +540,8 @@ LineSettings TComPort::lineSettings() const {
     line.xonXoffIn = flowControl_.XonXoffIn();
     line.xonChar = flowControl_.XonChar();
     line.xoffChar = flowControl_.XoffChar();
-    switch (flowControl_.ControlDTR()) {
-    case TDTRFlowControl::dtrDisable:
-        line.dtr = LineSettings::Output::Off;
-        break;
-    case TDTRFlowControl::dtrEnable:
-        line.dtr = LineSettings::Output::On;
-        break;
-    case TDTRFlowControl::dtrHandshake:
-        line.dtr = LineSettings::Output::Driver;
-        break;
-    }
-    switch (flowControl_.ControlRTS()) {
-    case TRTSFlowControl::rtsDisable:
-        line.rts = LineSettings::Output::Off;
-        break;
-    case TRTSFlowControl::rtsEnable:
-        line.rts = LineSettings::Output::On;
-        break;
-    case TRTSFlowControl::rtsHandshake:
-    case TRTSFlowControl::rtsToggle:
-        line.rts = LineSettings::Output::Driver;
-        break;
-    }
+    line.dtr = kDtrOutputs[static_cast<std::size_t>(flowControl_.ControlDTR())];
+    line.rts = kRtsOutputs[static_cast<std::size_t>(flowControl_.ControlRTS())];
     return line;
 }
 

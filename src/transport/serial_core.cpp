@@ -65,6 +65,40 @@ int remainingMs(Clock::time_point deadline) {
     return static_cast<int>(std::max<std::int64_t>(0, left.count()));
 }
 
+// Moves up to `count` bytes, `step(done)` being one read or write of the rest. While the port can
+// move none it waits in poll() for `readiness` until `deadline`, or stops at once when
+// `returnAtOnce`; an end of file (0) stops it too.
+template <typename Step>
+IoResult transfer(int fd, int count, short readiness, Clock::time_point deadline, bool returnAtOnce,
+                  Step step) {
+    int done = 0;
+    while (done < count) {
+        const ssize_t n = step(done);
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            return {done, errno};
+        }
+        if (n == 0 || returnAtOnce) {
+            break;
+        }
+        const int waitMs = remainingMs(deadline);
+        if (waitMs == 0) {
+            break;
+        }
+        pollfd pfd{fd, readiness, 0};
+        if (::poll(&pfd, 1, waitMs) < 0 && errno != EINTR) {
+            return {done, errno};
+        }
+    }
+    return {done, 0};
+}
+
 void setTermiosFlags(termios& tio, const LineSettings& s) {
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
@@ -223,32 +257,11 @@ IoResult SerialCore::write(const void* buffer, int count, std::chrono::milliseco
     if (!fd_) {
         return {0, EBADF};
     }
-    const auto deadline = Clock::now() + limit;
+    // Only a full queue makes this wait: the bytes need not have left the line.
     const auto* bytes = static_cast<const unsigned char*>(buffer);
-    int written = 0;
-    while (written < count) {
-        const ssize_t n = ::write(fd_.get(), bytes + written, static_cast<size_t>(count - written));
-        if (n > 0) {
-            written += static_cast<int>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN) {
-            return {written, errno};
-        }
-        // The kernel's queue is full: wait for room, within the limit.
-        const int waitMs = remainingMs(deadline);
-        if (waitMs == 0) {
-            break;
-        }
-        pollfd pfd{fd_.get(), POLLOUT, 0};
-        if (::poll(&pfd, 1, waitMs) < 0 && errno != EINTR) {
-            return {written, errno};
-        }
-    }
-    return {written, 0};
+    return transfer(fd_.get(), count, POLLOUT, Clock::now() + limit, false, [&](int done) {
+        return ::write(fd_.get(), bytes + done, static_cast<size_t>(count - done));
+    });
 }
 
 IoResult SerialCore::read(void* buffer, int count, std::chrono::milliseconds limit,
@@ -257,35 +270,17 @@ IoResult SerialCore::read(void* buffer, int count, std::chrono::milliseconds lim
         return {0, EBADF};
     }
     auto* bytes = static_cast<unsigned char*>(buffer);
-    const auto deadline = Clock::now() + limit;
-    int got = 0;
-    while (got < count) {
-        const ssize_t n = ::read(fd_.get(), bytes + got, static_cast<size_t>(count - got));
-        if (n > 0) {
-            got += static_cast<int>(n);
-            continue;
+    const IoResult result =
+        transfer(fd_.get(), count, POLLIN, Clock::now() + limit, returnAtOnce, [&](int done) {
+            return ::read(fd_.get(), bytes + done, static_cast<size_t>(count - done));
+        });
+    if (result.error == 0) {
+        // Bytes read are no longer "announced and waiting".
+        int unread = announced_.load();
+        while (!announced_.compare_exchange_weak(unread, std::max(0, unread - result.count))) {
         }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN) {
-            return {0, errno};
-        }
-        if (returnAtOnce || n == 0) {
-            break;
-        }
-        const int leftMs = remainingMs(deadline);
-        if (leftMs == 0) {
-            break;
-        }
-        pollfd pfd{fd_.get(), POLLIN, 0};
-        (void)::poll(&pfd, 1, leftMs);
     }
-    // Bytes read are no longer "announced and waiting".
-    int unread = announced_.load();
-    while (!announced_.compare_exchange_weak(unread, std::max(0, unread - got))) {
-    }
-    return {got, 0};
+    return result;
 }
 
 int SerialCore::inputCount() const {
