@@ -474,6 +474,13 @@ void TComPort::Close() {
     if (OnBeforeClose) {
         OnBeforeClose(*this);
     }
+    // Write returns once the driver has the bytes; they still reach the line before the queues
+    // are discarded, within the time a write of them may take.
+    const int queued = core_.outputQueued();
+    if (queued > 0) {
+        core_.drainOutput(
+            totalTimeout(timeouts_.WriteTotalMultiplier(), queued, timeouts_.WriteTotalConstant()));
+    }
     int purgeErrno = core_.purge();
     // The hook hears of a failed purge at once and closing goes on. Raised, the error waits
     // until the port is closed: raising it here would leave the handle and the event thread

@@ -297,6 +297,8 @@ public:
     TComPort& operator=(const TComPort&) = delete;
 
     void Open();
+    /// Lets what Write handed to the driver reach the line (within the write timeout for it),
+    /// then discards both queues, stops the event thread and closes.
     void Close();
     bool Connected() const { return connected_; }
     void setConnected(bool value);

@@ -23,6 +23,8 @@ using Clock = std::chrono::steady_clock;
 // While received bytes sit unread the port stays readable; the event thread then waits this
 // long (for stop only) before it looks again, so that it never spins.
 constexpr int kUnreadBackoffMs = 10;
+// Step of the wait for the transmit queue to drain before a port is closed.
+constexpr auto kDrainPollStep = std::chrono::milliseconds(1);
 
 struct SpeedConstant {
     int bps;
@@ -251,6 +253,21 @@ int SerialCore::purge() {
         return errno;
     }
     return 0;
+}
+
+int SerialCore::outputQueued() const {
+    int queued = 0;
+    if (!fd_ || ::ioctl(fd_.get(), TIOCOUTQ, &queued) != 0) {
+        return 0;
+    }
+    return queued;
+}
+
+void SerialCore::drainOutput(std::chrono::milliseconds limit) const {
+    const auto deadline = Clock::now() + limit;
+    while (outputQueued() > 0 && remainingMs(deadline) > 0) {
+        std::this_thread::sleep_for(kDrainPollStep);
+    }
 }
 
 IoResult SerialCore::write(const void* buffer, int count, std::chrono::milliseconds limit) {

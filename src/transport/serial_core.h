@@ -86,6 +86,10 @@ public:
     int modemLines(ModemLines& lines) const;
     /// Discards both queues: 0 or an errno value.
     int purge();
+    /// Bytes the driver has taken and not yet sent (0 where it cannot tell).
+    int outputQueued() const;
+    /// Waits until the driver has sent what it holds, or `limit` has passed.
+    void drainOutput(std::chrono::milliseconds limit) const;
 
     /// Hands `count` bytes to the kernel. Returns as soon as the kernel has taken them all (it
     /// does not wait for them to leave the line), or with the part taken when `limit` has passed
