@@ -431,24 +431,24 @@ public:
     Holder(const PtyPair& pty, bool withMaster, bool exclusive) {
         std::array<int, 2> ready{-1, -1};
         std::array<int, 2> release{-1, -1};
-        if (::pipe2(ready.data(), O_CLOEXEC) != 0 || ::pipe2(release.data(), O_CLOEXEC) != 0) {
-            return;
-        }
+        const bool piped =
+            ::pipe2(ready.data(), O_CLOEXEC) == 0 && ::pipe2(release.data(), O_CLOEXEC) == 0;
         ready_.reset(ready[0]);
         release_.reset(release[1]);
         const tq50r::base::UniqueFd readyWrite(ready[1]);
         const tq50r::base::UniqueFd releaseRead(release[0]);
+        if (!piped) {
+            return;
+        }
         const std::string path = pty.path();
         pid_ = ::fork();
         if (pid_ == 0) {
-            // Only async-signal-safe calls from here on. The parent's ends go, so that its
-            // closing the release pipe reads here as the end.
-            ::close(release[1]);
-            ::close(ready[0]);
+            // Only async-signal-safe calls from here on. The copies of the test's own handles
+            // are the child's to let go.
             if (!withMaster) {
-                ::close(pty.master());
+                tq50r::base::UniqueFd(pty.master()).reset();
             }
-            ::close(pty.slave());
+            tq50r::base::UniqueFd(pty.slave()).reset();
             const int slave = ::open(path.c_str(), O_RDWR | O_NOCTTY);
             if (slave < 0 || (exclusive && ::ioctl(slave, TIOCEXCL) != 0)) {
                 ::_exit(1);
@@ -472,6 +472,10 @@ public:
                ::read(ready_.get(), &byte, 1) == 1;
     }
     void stop() {
+        if (release_) {
+            const char byte = 1;
+            (void)!::write(release_.get(), &byte, 1);
+        }
         release_.reset();
         if (pid_ > 0) {
             ::waitpid(pid_, nullptr, 0);
