@@ -4,6 +4,7 @@
 // device lists came out right. Loopback only; every sender stops by itself.
 #include "../editor/drag_support.h"
 #include "app/main_window.h"
+#include "base/unique_fd.h"
 #include "devices/device_list.h"
 #include "devices/discovery.h"
 #include "editor/eq_editor.h"
@@ -47,14 +48,14 @@ long residentKb() {
 // Sends `payload` to 127.0.0.1:port from the sources in turn, PerBatch datagrams per
 // millisecond, until FloodLength has passed.
 void flood(std::uint16_t port, std::string payload) {
-    std::vector<int> sockets;
+    std::vector<tq50r::base::UniqueFd> sockets;
     for (int i = 0; i < SourceCount; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        tq50r::base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
         sockaddr_in from{};
         from.sin_family = AF_INET;
         from.sin_addr.s_addr = htonl(FirstSource + static_cast<std::uint32_t>(i));
-        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0)
-            sockets.push_back(fd);
+        if (fd && ::bind(fd.get(), reinterpret_cast<sockaddr*>(&from), sizeof from) == 0)
+            sockets.push_back(std::move(fd));
     }
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -65,13 +66,11 @@ void flood(std::uint16_t port, std::string payload) {
     std::size_t turn = 0;
     while (!sockets.empty() && Clock::now() < end) {
         for (int i = 0; i < PerBatch; ++i, ++turn)
-            (void)::sendto(sockets[turn % sockets.size()], payload.data(), payload.size(),
+            (void)::sendto(sockets[turn % sockets.size()].get(), payload.data(), payload.size(),
                            MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to), sizeof to);
         next += Batch;
         std::this_thread::sleep_until(next);
     }
-    for (const int fd : sockets)
-        ::close(fd);
 }
 
 void BM_DragStepDuringFlood(benchmark::State& state) {

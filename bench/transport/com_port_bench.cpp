@@ -1,5 +1,6 @@
-// Serial port timings on a pseudo-terminal pair: a 17-byte frame from Write to the peer, and
-// the GUI-thread time one receive event costs.
+// Serial port timings on a pseudo-terminal pair: a 17-byte frame from Write to the peer, opening
+// and closing the port, and the GUI-thread time one receive event costs.
+#include "platform/device_holders.h"
 #include "transport/com_port.h"
 #include "transport/receive_loops.h"
 #include "transport/test_support.h"
@@ -49,6 +50,28 @@ void BM_WriteFrameToPeer(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
 BENCHMARK(BM_WriteFrameToPeer)->Unit(benchmark::kMicrosecond);
+
+// Open and Close of a free port: the claim (lock, /proc walk for other holders), line settings,
+// the event thread's start and stop. The serial scan pays this once per probed port.
+void BM_OpenAndClose(benchmark::State& state) {
+    PtyPair pty;
+    TComPort port;
+    port.setPort(pty.path());
+    for (auto _ : state) {
+        port.Open();
+        port.Close();
+    }
+}
+BENCHMARK(BM_OpenAndClose)->Unit(benchmark::kMicrosecond);
+
+// The part of Open that looks through /proc for other holders of the port.
+void BM_HolderScan(benchmark::State& state) {
+    PtyPair pty;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tq50r::platform::heldByAnotherProcess(pty.slave()));
+    }
+}
+BENCHMARK(BM_HolderScan)->Unit(benchmark::kMicrosecond);
 
 // Manual time: only the event-loop pass that runs the delivered receive event (the handler
 // reads the bytes and hands them to a sink, as the window's receive handler does).

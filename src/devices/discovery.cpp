@@ -1,5 +1,6 @@
 #include "devices/discovery.h"
 
+#include "base/unique_fd.h"
 #include "devices/mac_resolver.h"
 #include "platform/host_addresses.h"
 #include "platform/mac_lookup.h"
@@ -11,7 +12,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace tq50r::devices {
 
@@ -69,28 +69,26 @@ Discovery::~Discovery() = default;
 QUdpSocket* Discovery::openSocket(const QString& name, std::uint16_t port, bool shared) {
     // Bound here rather than by QUdpSocket::bind, which would look up a proxy first: discovery
     // datagrams never go through one.
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd)
         return nullptr;
     const int one = 1;
-    (void)::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    (void)::setsockopt(fd.get(), SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
     if (shared)
-        (void)::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        (void)::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = htonl(options_.loopback ? INADDR_LOOPBACK : INADDR_ANY);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        ::close(fd);
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return nullptr;
-    }
     auto* socket = new QUdpSocket(this);
     socket->setObjectName(name);
-    if (!socket->setSocketDescriptor(fd, QAbstractSocket::BoundState)) {
+    if (!socket->setSocketDescriptor(fd.get(), QAbstractSocket::BoundState)) {
         delete socket;
-        ::close(fd);
         return nullptr;
     }
+    (void)fd.release(); // the socket owns it now
     return socket;
 }
 

@@ -1,10 +1,7 @@
 #include "devices/mac_resolver.h"
 
 #include "platform/mac_lookup.h"
-
-#include <QSocketNotifier>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include "platform/thread_wake.h"
 
 namespace tq50r::devices {
 
@@ -26,11 +23,8 @@ MacResolver::MacResolver(QObject* parent, Lookup lookup, QuickLookup quick)
     : QObject(parent), lookup_(lookup ? std::move(lookup) : Lookup(blockingLookup)),
       quick_(quick ? std::move(quick) : QuickLookup(quickLookup)) {
     setObjectName(QStringLiteral("MacResolver"));
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd_ >= 0) {
-        wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
-        connect(wakeNotifier_, &QSocketNotifier::activated, this, &MacResolver::takeResults);
-    }
+    wake_ = new platform::ThreadWake(this);
+    connect(wake_, &platform::ThreadWake::woken, this, &MacResolver::takeResults);
 }
 
 MacResolver::~MacResolver() {
@@ -38,15 +32,12 @@ MacResolver::~MacResolver() {
     for (auto& [address, worker] : workers_)
         worker.request_stop();
     workers_.clear();
-    delete wakeNotifier_;
-    if (wakeFd_ >= 0)
-        ::close(wakeFd_);
 }
 
 std::optional<QString> MacResolver::request(std::uint32_t address) {
     if (const auto mac = quick_(address))
         return QString::fromStdString(*mac);
-    if (wakeFd_ < 0 || workers_.contains(address) || workers_.size() >= MaxLookups)
+    if (!wake_->hasDescriptor() || workers_.contains(address) || workers_.size() >= MaxLookups)
         return std::nullopt;
     workers_.emplace(address, std::jthread([this, address](std::stop_token stop) {
                          Result result{address, lookup_(address, stop)};
@@ -54,15 +45,12 @@ std::optional<QString> MacResolver::request(std::uint32_t address) {
                              const std::lock_guard lock(resultsMutex_);
                              results_.push_back(std::move(result));
                          }
-                         const std::uint64_t one = 1;
-                         (void)!::write(wakeFd_, &one, sizeof one);
+                         wake_->wake();
                      }));
     return std::nullopt;
 }
 
 void MacResolver::takeResults() {
-    std::uint64_t count = 0;
-    (void)!::read(wakeFd_, &count, sizeof count);
     std::deque<Result> taken;
     {
         const std::lock_guard lock(resultsMutex_);

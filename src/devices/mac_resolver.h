@@ -16,7 +16,9 @@
 #include <string>
 #include <thread>
 
-class QSocketNotifier;
+namespace tq50r::platform {
+class ThreadWake;
+}
 
 namespace tq50r::devices {
 
@@ -57,8 +59,7 @@ private:
     std::map<std::uint32_t, std::jthread> workers_;
     std::mutex resultsMutex_;
     std::deque<Result> results_;
-    int wakeFd_ = -1; // readable while results wait
-    QSocketNotifier* wakeNotifier_ = nullptr;
+    platform::ThreadWake* wake_ = nullptr; // rung by a worker whose result waits
 };
 
 } // namespace tq50r::devices

@@ -1,5 +1,6 @@
 #include "platform/mac_lookup.h"
 
+#include "base/unique_fd.h"
 #include "platform/network_scope.h"
 
 #include <arpa/inet.h>
@@ -81,15 +82,15 @@ std::optional<std::string> neighbourMac(std::uint32_t address) {
 void nudgeNeighbour(std::uint32_t address) {
     if (loopbackOnlyProcess() && !isLoopbackIpv4(address))
         return;
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    const base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!fd)
         return;
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(kNudgePort);
     to.sin_addr.s_addr = htonl(address);
-    (void)::sendto(fd, nullptr, 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    ::close(fd);
+    (void)::sendto(fd.get(), nullptr, 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to),
+                   sizeof to);
 }
 
 std::optional<std::string> lookupMac(std::uint32_t address, std::chrono::milliseconds wait,

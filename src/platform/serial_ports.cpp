@@ -1,5 +1,7 @@
 #include "platform/serial_ports.h"
 
+#include "base/unique_fd.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -35,14 +37,12 @@ std::optional<int> uartTypeFromSysfs(const std::filesystem::path& ttyDir) {
 
 // UART type from the driver; std::nullopt when the node cannot be opened or asked.
 std::optional<int> uartTypeFromDriver(const std::filesystem::path& node) {
-    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    const base::UniqueFd fd(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
         return std::nullopt;
     }
     serial_struct info{};
-    const int rc = ::ioctl(fd, TIOCGSERIAL, &info);
-    ::close(fd);
-    if (rc != 0) {
+    if (::ioctl(fd.get(), TIOCGSERIAL, &info) != 0) {
         return std::nullopt;
     }
     return info.type;

@@ -1,5 +1,6 @@
 #include "protocol/preset_file.h"
 
+#include "base/unique_fd.h"
 #include "protocol/hex_text.h"
 
 #include <atomic>
@@ -192,47 +193,40 @@ PresetReadResult parsePreset(NextByte&& next, const std::string& source) {
     return result;
 }
 
-// Closes a descriptor and removes a temporary file unless released.
+// A temporary file beside the target: closed, and removed unless released, on every way out.
 class TempFile {
 public:
-    TempFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    TempFile(base::UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile() {
-        closeFd();
+        fd_.reset();
         if (!path_.empty()) {
             ::unlink(path_.c_str());
         }
     }
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
     const std::string& path() const { return path_; }
-    int closeFd() {
-        int rc = 0;
-        if (fd_ >= 0) {
-            rc = ::close(fd_);
-            fd_ = -1;
-        }
-        return rc;
-    }
+    int closeFd() { return fd_.close(); }
     void release() { path_.clear(); }
 
 private:
-    int fd_;
+    base::UniqueFd fd_;
     std::string path_;
 };
 
 // Creates a new, empty file beside the target, named after it and hidden,
 // with the permissions a new file gets (0666 less the creation mask).
-int createTempFile(const std::filesystem::path& dir, const std::string& targetName,
-                   std::string& createdName) {
+base::UniqueFd createTempFile(const std::filesystem::path& dir, const std::string& targetName,
+                              std::string& createdName) {
     static std::atomic<unsigned> serial{0};
-    int fd = -1;
+    base::UniqueFd fd;
     for (int attempt = 0; attempt < TempNameAttempts; ++attempt) {
         createdName = (dir / ("." + targetName + "." + std::to_string(::getpid()) + "." +
                               std::to_string(serial.fetch_add(1))))
                           .string();
-        fd = ::open(createdName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
-        if (fd >= 0 || errno != EEXIST) {
+        fd.reset(::open(createdName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode));
+        if (fd || errno != EEXIST) {
             break;
         }
     }
@@ -287,11 +281,11 @@ PresetWriteResult writePresetFile(const ParameterBlock& block, const std::filesy
     const std::filesystem::path dir =
         destination.has_parent_path() ? destination.parent_path() : std::filesystem::path(".");
     std::string tempName;
-    const int fd = createTempFile(dir, destination.filename().string(), tempName);
-    if (fd < 0) {
+    base::UniqueFd fd = createTempFile(dir, destination.filename().string(), tempName);
+    if (!fd) {
         return fail(errno);
     }
-    TempFile temp(fd, tempName);
+    TempFile temp(std::move(fd), tempName);
 
     // An existing preset keeps its permissions; a new one gets what the
     // process's file-creation mask allows, as any newly created file does.
@@ -309,10 +303,9 @@ PresetWriteResult writePresetFile(const ParameterBlock& block, const std::filesy
     }
     temp.release();
     // Make the rename itself durable; a failure here leaves a complete file either way.
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    if (const base::UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        dirFd) {
+        ::fsync(dirFd.get());
     }
     return {};
 }
@@ -320,14 +313,13 @@ PresetWriteResult writePresetFile(const ParameterBlock& block, const std::filesy
 PresetReadResult readPresetFile(const std::filesystem::path& path) {
     const std::string source = path.string();
     // Non-blocking open so that a named pipe without a writer cannot hang the caller.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const base::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
         return failure(PresetError::Unreadable, "cannot open " + source + ": " + errnoText(errno));
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         const std::string reason = S_ISDIR(info.st_mode) ? errnoText(EISDIR) : "not a regular file";
-        ::close(fd);
         return failure(PresetError::Unreadable, "cannot open " + source + ": " + reason);
     }
     std::array<char, ReadChunkSize> buffer{};
@@ -337,7 +329,7 @@ PresetReadResult readPresetFile(const std::filesystem::path& path) {
         if (pos == have) {
             ssize_t n = 0;
             do {
-                n = ::read(fd, buffer.data(), buffer.size());
+                n = ::read(fd.get(), buffer.data(), buffer.size());
             } while (n < 0 && errno == EINTR);
             if (n < 0) {
                 return ReadFailure;
@@ -350,9 +342,7 @@ PresetReadResult readPresetFile(const std::filesystem::path& path) {
         }
         return static_cast<unsigned char>(buffer[pos++]);
     };
-    PresetReadResult result = parsePreset(next, source);
-    ::close(fd);
-    return result;
+    return parsePreset(next, source);
 }
 
 PresetReadResult readPreset(std::istream& in) {

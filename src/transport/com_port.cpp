@@ -1,8 +1,7 @@
 #include "transport/com_port.h"
 
-#include "transport/custom_baud.h"
+#include "platform/thread_wake.h"
 
-#include <QMetaObject>
 #include <QThread>
 #include <algorithm>
 #include <array>
@@ -10,13 +9,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tq50r::transport {
@@ -51,48 +43,17 @@ constexpr std::array<const char*, kLastComError> kComErrorTexts = {
 
 constexpr const char* kDevDir = "/dev/";
 
-// While received bytes sit unread the port stays readable; the event thread then waits this
-// long (for stop only) before it looks again, so that it never spins.
-constexpr int kUnreadBackoffMs = 10;
 // Longest write wait when both write timeouts are 0 (the driver would wait without limit).
 constexpr std::int64_t kUnboundedWriteCapMs = 60000;
 // Longest total timeout honoured: larger settings (up to 2^32 ms per byte) would overflow the
 // clock's deadline arithmetic.
 constexpr std::int64_t kLongestTimeoutMs = 24LL * 60 * 60 * 1000;
 
-std::int64_t totalTimeoutMs(std::uint32_t multiplierMs, int count, std::uint32_t constantMs) {
+std::chrono::milliseconds totalTimeout(std::uint32_t multiplierMs, int count,
+                                       std::uint32_t constantMs) {
     const std::int64_t total = static_cast<std::int64_t>(multiplierMs) * count + constantMs;
-    return std::min(total, kLongestTimeoutMs);
+    return std::chrono::milliseconds(std::min(total, kLongestTimeoutMs));
 }
-
-using Clock = std::chrono::steady_clock;
-
-// Whole milliseconds left until `deadline`; 0 once it has passed.
-int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<std::int64_t>(0, left.count()));
-}
-// Step of the wait for the transmit queue to drain.
-constexpr auto kDrainPollStep = std::chrono::milliseconds(1);
-
-struct SpeedConstant {
-    int bps;
-    speed_t constant;
-};
-constexpr std::array<SpeedConstant, 11> kTermiosSpeeds = {{
-    {110, B110},
-    {300, B300},
-    {600, B600},
-    {1200, B1200},
-    {2400, B2400},
-    {4800, B4800},
-    {9600, B9600},
-    {19200, B19200},
-    {38400, B38400},
-    {57600, B57600},
-    {115200, B115200},
-}};
 
 struct BaudRateSpeed {
     TBaudRate rate;
@@ -116,18 +77,7 @@ constexpr std::array<BaudRateSpeed, 15> kBaudRateSpeeds = {{
     {TBaudRate::br256000, 256000},
 }};
 
-// Modem-line requests fail this way on ports that have no lines (pseudo-terminals).
-bool isNoModemLines(int err) {
-    return err == ENOTTY || err == EINVAL;
-}
-
-int pendingInput(int fd) {
-    int count = 0;
-    if (::ioctl(fd, FIONREAD, &count) != 0) {
-        return -1;
-    }
-    return count;
-}
+constexpr int kDataBitsOfFive = 5;
 
 } // namespace
 
@@ -337,12 +287,8 @@ struct TComPort::DeliveryGate {
     std::uint64_t finished = 0;
 };
 
-TComPort::TComPort(QObject* parent) : QObject(parent) {
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd_ >= 0) {
-        wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
-        connect(wakeNotifier_, &QSocketNotifier::activated, this, &TComPort::runPendingEvents);
-    }
+TComPort::TComPort(QObject* parent) : QObject(parent), wake_(new platform::ThreadWake(this)) {
+    connect(wake_, &platform::ThreadWake::woken, this, &TComPort::runPendingEvents);
 }
 
 TComPort::~TComPort() {
@@ -350,10 +296,6 @@ TComPort::~TComPort() {
         Close();
     } catch (const EComPort&) {
         // A port that cannot be purged is closed all the same.
-    }
-    delete wakeNotifier_;
-    if (wakeFd_ >= 0) {
-        ::close(wakeFd_);
     }
 }
 
@@ -462,25 +404,8 @@ void TComPort::Open() {
     if (OnBeforeOpen) {
         OnBeforeOpen(*this);
     }
-    const std::string path = devicePath(Port());
-    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ >= 0) {
-        // Not shared: refuse further opens of the tty, and hold a lock that other instances of
-        // this program (which may run as root, where the tty flag does not bind) respect.
-        int lockErr = 0;
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            lockErr = errno;
-        } else {
-            (void)::ioctl(fd_, TIOCEXCL);
-        }
-        if (lockErr != 0) {
-            ::close(fd_);
-            fd_ = -1;
-            errno = lockErr;
-        }
-    }
-    if (fd_ < 0) {
-        CallErrno(ComError::OpenFailed, errno);
+    if (const int err = core_.open(devicePath(Port())); err != 0) {
+        CallErrno(ComError::OpenFailed, err);
     }
     connected_ = true;
     try {
@@ -488,10 +413,7 @@ void TComPort::Open() {
         ApplyDCB();
         ApplyTimeouts();
     } catch (...) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
+        core_.close();
         connected_ = false;
         throw;
     }
@@ -507,31 +429,20 @@ void TComPort::Open() {
 }
 
 void TComPort::raiseModemLines(bool fromPort) {
-    bool cts = false;
-    bool dsr = false;
-    bool rlsd = false;
+    ModemLines lines;
     if (fromPort) {
-        int status = 0;
-        if (fd_ < 0) {
-            CallErrno(ComError::ModemStatFailed, EBADF);
-        } else if (::ioctl(fd_, TIOCMGET, &status) != 0) {
-            if (!isNoModemLines(errno)) {
-                CallErrno(ComError::ModemStatFailed, errno);
-            }
-        } else {
-            cts = (status & TIOCM_CTS) != 0;
-            dsr = (status & TIOCM_DSR) != 0;
-            rlsd = (status & TIOCM_CAR) != 0;
+        if (const int err = core_.modemLines(lines); err != 0) {
+            CallErrno(ComError::ModemStatFailed, err);
         }
     }
     if (OnCTSChange) {
-        OnCTSChange(*this, cts);
+        OnCTSChange(*this, lines.cts);
     }
     if (OnDSRChange) {
-        OnDSRChange(*this, dsr);
+        OnDSRChange(*this, lines.dsr);
     }
     if (OnRLSDChange) {
-        OnRLSDChange(*this, rlsd);
+        OnRLSDChange(*this, lines.rlsd);
     }
 }
 
@@ -563,12 +474,14 @@ void TComPort::Close() {
     if (OnBeforeClose) {
         OnBeforeClose(*this);
     }
-    int purgeErrno = 0;
-    if (fd_ < 0) {
-        purgeErrno = EBADF;
-    } else if (::tcflush(fd_, TCIOFLUSH) != 0 && !isNoModemLines(errno)) {
-        purgeErrno = errno;
+    // Write returns once the driver has the bytes; they still reach the line before the queues
+    // are discarded, within the time a write of them may take.
+    const int queued = core_.outputQueued();
+    if (queued > 0) {
+        core_.drainOutput(
+            totalTimeout(timeouts_.WriteTotalMultiplier(), queued, timeouts_.WriteTotalConstant()));
     }
+    int purgeErrno = core_.purge();
     // The hook hears of a failed purge at once and closing goes on. Raised, the error waits
     // until the port is closed: raising it here would leave the handle and the event thread
     // behind on a port that could then never be closed.
@@ -580,12 +493,7 @@ void TComPort::Close() {
         stopEventThread();
         threadCreated_ = false;
     }
-    if (fd_ >= 0) {
-        // Give up the exclusive claim: it would outlive us while other handles keep the tty open.
-        (void)::ioctl(fd_, TIOCNXCL);
-        ::close(fd_);
-        fd_ = -1;
-    }
+    core_.close();
     connected_ = false;
     if (OnAfterClose) {
         OnAfterClose(*this);
@@ -603,7 +511,7 @@ void TComPort::ApplyBuffer() {
         return;
     }
     // The tty layer's queues are fixed; only the handle is checked.
-    if (fd_ < 0) {
+    if (!core_.isOpen()) {
         CallErrno(ComError::SetupComFailed, EBADF);
     }
 }
@@ -613,98 +521,43 @@ void TComPort::ApplyTimeouts() {
         return;
     }
     // Reads and writes are non-blocking and timed by Read and Write themselves.
-    if (fd_ < 0) {
+    if (!core_.isOpen()) {
         CallErrno(ComError::TimeoutsFailed, EBADF);
     }
+}
+
+LineSettings TComPort::lineSettings() const {
+    using Output = LineSettings::Output;
+    using Parity = LineSettings::Parity;
+    // In the order of TParityBits, TDTRFlowControl and TRTSFlowControl.
+    static constexpr std::array<Parity, 5> kParities = {Parity::None, Parity::Odd, Parity::Even,
+                                                        Parity::Mark, Parity::Space};
+    static constexpr std::array<Output, 3> kDtrOutputs = {Output::Off, Output::On, Output::Driver};
+    static constexpr std::array<Output, 4> kRtsOutputs = {Output::Off, Output::On, Output::Driver,
+                                                          Output::Driver};
+    LineSettings line;
+    line.speedBps = baudRateToInt(baudRate_, customBaudRate_);
+    line.dataBits = kDataBitsOfFive + static_cast<int>(dataBits_);
+    line.parity = kParities[static_cast<std::size_t>(parity_.Bits())];
+    line.parityCheck = parity_.Check();
+    line.twoStopBits = stopBits_ != TStopBits::sbOneStopBit;
+    line.rtsCtsFlow =
+        flowControl_.OutCTSFlow() || flowControl_.ControlRTS() == TRTSFlowControl::rtsHandshake;
+    line.xonXoffOut = flowControl_.XonXoffOut();
+    line.xonXoffIn = flowControl_.XonXoffIn();
+    line.xonChar = flowControl_.XonChar();
+    line.xoffChar = flowControl_.XoffChar();
+    line.dtr = kDtrOutputs[static_cast<std::size_t>(flowControl_.ControlDTR())];
+    line.rts = kRtsOutputs[static_cast<std::size_t>(flowControl_.ControlRTS())];
+    return line;
 }
 
 void TComPort::ApplyDCB() {
     if (!applyAllowed()) {
         return;
     }
-    if (fd_ < 0) {
-        CallErrno(ComError::SetStateFailed, EBADF);
-        return;
-    }
-    termios tio{};
-    if (::tcgetattr(fd_, &tio) != 0) {
-        CallErrno(ComError::SetStateFailed, errno);
-        return;
-    }
-    ::cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    static constexpr std::array<tcflag_t, 4> kSizeFlags = {CS5, CS6, CS7, CS8};
-    tio.c_cflag |= kSizeFlags[static_cast<std::size_t>(dataBits_)];
-    switch (parity_.Bits()) {
-    case TParityBits::prNone:
-        break;
-    case TParityBits::prOdd:
-        tio.c_cflag |= PARENB | PARODD;
-        break;
-    case TParityBits::prEven:
-        tio.c_cflag |= PARENB;
-        break;
-    case TParityBits::prMark:
-        tio.c_cflag |= PARENB | PARODD | CMSPAR;
-        break;
-    case TParityBits::prSpace:
-        tio.c_cflag |= PARENB | CMSPAR;
-        break;
-    }
-    if (parity_.Check()) {
-        tio.c_iflag |= INPCK;
-    }
-    // One and a half stop bits exist only with five data bits, where the UART makes them of CSTOPB.
-    if (stopBits_ != TStopBits::sbOneStopBit) {
-        tio.c_cflag |= CSTOPB;
-    }
-    if (flowControl_.OutCTSFlow() || flowControl_.ControlRTS() == TRTSFlowControl::rtsHandshake) {
-        tio.c_cflag |= CRTSCTS;
-    }
-    if (flowControl_.XonXoffOut()) {
-        tio.c_iflag |= IXON;
-    }
-    if (flowControl_.XonXoffIn()) {
-        tio.c_iflag |= IXOFF;
-    }
-    tio.c_cc[VSTART] = static_cast<cc_t>(flowControl_.XonChar());
-    tio.c_cc[VSTOP] = static_cast<cc_t>(flowControl_.XoffChar());
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-
-    const int speed = baudRateToInt(baudRate_, customBaudRate_);
-    bool standardSpeed = false;
-    for (const auto& entry : kTermiosSpeeds) {
-        if (entry.bps == speed) {
-            ::cfsetispeed(&tio, entry.constant);
-            ::cfsetospeed(&tio, entry.constant);
-            standardSpeed = true;
-        }
-    }
-    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
-        CallErrno(ComError::SetStateFailed, errno);
-        return;
-    }
-    if (!standardSpeed) {
-        if (const int err = detail::setArbitrarySpeed(fd_, speed); err != 0) {
-            CallErrno(ComError::SetStateFailed, err);
-            return;
-        }
-    }
-    // DTR and RTS: held off unless enabled; ports without modem lines have nothing to set.
-    const auto setLine = [this](int line, bool on) {
-        const int rc = ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line);
-        if (rc != 0 && !isNoModemLines(errno)) {
-            CallErrno(ComError::SetStateFailed, errno);
-        }
-    };
-    if (flowControl_.ControlDTR() != TDTRFlowControl::dtrHandshake) {
-        setLine(TIOCM_DTR, flowControl_.ControlDTR() == TDTRFlowControl::dtrEnable);
-    }
-    if (flowControl_.ControlRTS() == TRTSFlowControl::rtsDisable ||
-        flowControl_.ControlRTS() == TRTSFlowControl::rtsEnable) {
-        setLine(TIOCM_RTS, flowControl_.ControlRTS() == TRTSFlowControl::rtsEnable);
+    if (const int err = core_.applySettings(lineSettings()); err != 0) {
+        CallErrno(ComError::SetStateFailed, err);
     }
 }
 
@@ -712,7 +565,7 @@ void TComPort::ApplyDCB() {
 // Write, Read, InputCount
 
 int TComPort::Write(const void* buffer, int count) {
-    if (fd_ < 0) {
+    if (!core_.isOpen()) {
         // Reported through the hook, the write goes on and fails on the missing handle.
         CallException(ComError::PortNotOpen, kOsErrorPortNotOpen);
         CallErrno(ComError::WriteFailed, EBADF);
@@ -721,47 +574,23 @@ int TComPort::Write(const void* buffer, int count) {
     if (count <= 0) {
         return 0;
     }
-    std::int64_t limitMs =
-        totalTimeoutMs(timeouts_.WriteTotalMultiplier(), count, timeouts_.WriteTotalConstant());
-    if (limitMs == 0) {
-        limitMs = kUnboundedWriteCapMs;
+    // The bytes are handed to the driver; the write timeout bounds only the wait for room in its
+    // queue, not their way down the line (the channel above paces frames itself).
+    auto limit =
+        totalTimeout(timeouts_.WriteTotalMultiplier(), count, timeouts_.WriteTotalConstant());
+    if (limit.count() == 0) {
+        limit = std::chrono::milliseconds(kUnboundedWriteCapMs);
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-    const auto* bytes = static_cast<const unsigned char*>(buffer);
-    int written = 0;
-    while (written < count) {
-        const ssize_t n = ::write(fd_, bytes + written, static_cast<size_t>(count - written));
-        if (n > 0) {
-            written += static_cast<int>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN) {
-            CallErrno(ComError::WriteFailed, errno);
-            return 0;
-        }
-        const int waitMs = remainingMs(deadline);
-        if (waitMs == 0) {
-            return written; // write timeout: what went out so far
-        }
-        pollfd pfd{fd_, POLLOUT, 0};
-        if (::poll(&pfd, 1, waitMs) < 0 && errno != EINTR) {
-            CallErrno(ComError::WriteFailed, errno);
-            return 0;
-        }
+    const IoResult result = core_.write(buffer, count, limit);
+    if (result.error != 0) {
+        CallErrno(ComError::WriteFailed, result.error);
+        return 0;
     }
-    // Sent means on the line: wait for the transmit queue to drain, within the same limit.
-    int queued = 0;
-    while (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && remainingMs(deadline) > 0) {
-        std::this_thread::sleep_for(kDrainPollStep);
-    }
-    return written;
+    return result.count;
 }
 
 int TComPort::Read(void* buffer, int count) {
-    if (fd_ < 0) {
+    if (!core_.isOpen()) {
         CallException(ComError::PortNotOpen, kOsErrorPortNotOpen);
         CallErrno(ComError::ReadFailed, EBADF);
         return 0;
@@ -769,73 +598,52 @@ int TComPort::Read(void* buffer, int count) {
     if (count <= 0) {
         return 0;
     }
-    auto* bytes = static_cast<unsigned char*>(buffer);
     const bool returnAtOnce = timeouts_.ReadInterval() == TComTimeouts::kReadIntervalNoWait &&
                               timeouts_.ReadTotalMultiplier() == 0 &&
                               timeouts_.ReadTotalConstant() == 0;
-    const auto deadline =
-        Clock::now() + std::chrono::milliseconds(totalTimeoutMs(
-                           timeouts_.ReadTotalMultiplier(), count, timeouts_.ReadTotalConstant()));
-    int got = 0;
-    while (got < count) {
-        const ssize_t n = ::read(fd_, bytes + got, static_cast<size_t>(count - got));
-        if (n > 0) {
-            got += static_cast<int>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN) {
-            CallErrno(ComError::ReadFailed, errno);
-            return 0;
-        }
-        if (returnAtOnce || n == 0) {
-            break;
-        }
-        const int leftMs = remainingMs(deadline);
-        if (leftMs == 0) {
-            break;
-        }
-        pollfd pfd{fd_, POLLIN, 0};
-        (void)::poll(&pfd, 1, leftMs);
+    const IoResult result = core_.read(
+        buffer, count,
+        totalTimeout(timeouts_.ReadTotalMultiplier(), count, timeouts_.ReadTotalConstant()),
+        returnAtOnce);
+    if (result.error != 0) {
+        CallErrno(ComError::ReadFailed, result.error);
+        return 0;
     }
-    // Bytes read are no longer "announced and waiting".
-    int unread = announcedUnread_.load();
-    while (!announcedUnread_.compare_exchange_weak(unread, std::max(0, unread - got))) {
-    }
-    return got;
+    return result.count;
 }
 
 int TComPort::InputCount() {
-    if (fd_ < 0) {
-        CallErrno(ComError::ClearComFailed, EBADF);
-        return 0;
-    }
-    const int count = pendingInput(fd_);
+    const int count = core_.inputCount();
     if (count < 0) {
-        CallErrno(ComError::ClearComFailed, errno);
+        CallErrno(ComError::ClearComFailed, -count);
         return 0;
     }
     return count;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Event thread
+// Event thread and delivery of its events to the port's thread
 
 void TComPort::startEventThread() {
-    stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (stopFd_ < 0) {
-        CallErrno(ComError::WaitFailed, errno);
+    gate_ = std::make_shared<DeliveryGate>();
+    const int err = core_.startEvents(
+        events_.contains(TComEvent::evRxChar), events_.contains(TComEvent::evError),
+        [this, gate = gate_](LineEvents seen, const std::stop_token& stop) {
+            TComEvents events;
+            if (seen.error) {
+                events += TComEvent::evError;
+            }
+            if (seen.received) {
+                events += TComEvent::evRxChar;
+            }
+            deliver(events, gate, stop);
+        });
+    if (err != 0) {
+        gate_.reset();
         threadCreated_ = false;
+        CallErrno(ComError::WaitFailed, err);
         return;
     }
-    gate_ = std::make_shared<DeliveryGate>();
-    announcedUnread_.store(0);
-    eventThread_ = std::jthread([this, portFd = fd_, stopFd = stopFd_, gate = gate_,
-                                 watched = events_](std::stop_token stop) {
-        eventLoop(std::move(stop), portFd, stopFd, gate, watched);
-    });
     threadCreated_ = true;
 }
 
@@ -850,81 +658,15 @@ void TComPort::stopEventThread() {
             gate_->cv.wait(lock, [this] { return !gate_->running; });
         }
     }
-    eventThread_.request_stop();
-    const std::uint64_t one = 1;
-    (void)!::write(stopFd_, &one, sizeof one);
-    if (eventThread_.joinable()) {
-        eventThread_.join();
-    }
-    ::close(stopFd_);
-    stopFd_ = -1;
+    core_.stopEvents();
     gate_.reset();
 }
 
-void TComPort::eventLoop(std::stop_token stop, int portFd, int stopFd,
-                         std::shared_ptr<DeliveryGate> gate, TComEvents watched) {
-    bool watchPort = portFd >= 0; // without a usable handle the thread only waits for stop
-    bool backoff = false;
-    while (!stop.stop_requested()) {
-        std::array<pollfd, 2> fds{{{stopFd, POLLIN, 0}, {portFd, POLLIN | POLLPRI, 0}}};
-        const nfds_t count = (watchPort && !backoff) ? 2 : 1;
-        const int timeoutMs = backoff ? kUnreadBackoffMs : -1;
-        const int rc = ::poll(fds.data(), count, timeoutMs);
-        if (rc < 0) {
-            if (errno != EINTR) {
-                // Nothing left to watch but stop; should even that wait fail, pace the retries.
-                if (!watchPort) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(kUnreadBackoffMs));
-                }
-                watchPort = false;
-            }
-            continue;
-        }
-        if (fds[0].revents != 0) {
-            break;
-        }
-        if (backoff) {
-            backoff = false;
-            continue;
-        }
-        if (count < 2 || fds[1].revents == 0) {
-            continue;
-        }
-        const short revents = fds[1].revents;
-        TComEvents events;
-        const bool lineGone = (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-        if ((revents & (POLLERR | POLLNVAL)) != 0 && watched.contains(TComEvent::evError)) {
-            events += TComEvent::evError;
-        }
-        const int waiting = pendingInput(portFd);
-        if (waiting > announcedUnread_.load() && watched.contains(TComEvent::evRxChar)) {
-            events += TComEvent::evRxChar;
-        } else if (waiting > 0) {
-            backoff = true; // bytes nobody is to be told about (again) yet: look again later
-        }
-        if (lineGone && waiting <= 0) {
-            // Hang-up or error stays signalled; stop watching so that the thread does not spin.
-            watchPort = false;
-        }
-        if (!events.empty()) {
-            deliver(events, gate, stop);
-            if (lineGone && pendingInput(portFd) > 0) {
-                backoff = true;
-            }
-        }
-    }
-    // Leaving: whatever is still queued either way belongs to this opening only.
-    if (portFd >= 0) {
-        (void)::tcflush(portFd, TCIOFLUSH);
-    }
-}
-
+// Every sync method hands the events to the port's thread and waits there until they are
+// handled: handlers never run on the event thread, where they would race the port's own thread
+// over the handle and the host's state, and could not close the port without joining themselves.
 void TComPort::deliver(TComEvents events, const std::shared_ptr<DeliveryGate>& gate,
                        const std::stop_token& stop) {
-    if (syncMethod_.load() == TSyncMethod::smNone) {
-        handleEvents(events);
-        return;
-    }
     std::uint64_t ticket = 0;
     {
         const std::lock_guard lock(gate->mutex);
@@ -934,21 +676,12 @@ void TComPort::deliver(TComEvents events, const std::shared_ptr<DeliveryGate>& g
         const std::lock_guard lock(pendingMutex_);
         pending_.push_back({gate, events, ticket});
     }
-    if (wakeFd_ >= 0) {
-        const std::uint64_t one = 1;
-        (void)!::write(wakeFd_, &one, sizeof one);
-    } else {
-        QMetaObject::invokeMethod(this, "runPendingEvents", Qt::QueuedConnection);
-    }
+    wake_->wake();
     std::unique_lock lock(gate->mutex);
     gate->cv.wait(lock, stop, [&gate, ticket] { return gate->finished >= ticket; });
 }
 
 void TComPort::runPendingEvents() {
-    if (wakeFd_ >= 0) {
-        std::uint64_t wakeCount = 0;
-        (void)!::read(wakeFd_, &wakeCount, sizeof wakeCount);
-    }
     for (;;) {
         PendingEvents next;
         {
@@ -964,9 +697,8 @@ void TComPort::runPendingEvents() {
         } catch (...) {
             // The handler's exception goes on to the event loop; later sets must not be stranded.
             const std::lock_guard lock(pendingMutex_);
-            if (!pending_.empty() && wakeFd_ >= 0) {
-                const std::uint64_t one = 1;
-                (void)!::write(wakeFd_, &one, sizeof one);
+            if (!pending_.empty()) {
+                wake_->wake();
             }
             throw;
         }
@@ -999,27 +731,30 @@ void TComPort::runEventSet(const PendingEvents& next) {
     finish();
 }
 
+// Runs on the port's thread while the gate is marked running, so Close (from any thread) keeps
+// the handle until it has returned.
 void TComPort::handleEvents(TComEvents events) {
     if (events.contains(TComEvent::evError) && OnError) {
         OnError(*this);
     }
-    if (events.contains(TComEvent::evRxChar) && fd_ >= 0) {
-        const int count = pendingInput(fd_);
-        if (count <= 0) {
-            return;
+    if (!events.contains(TComEvent::evRxChar)) {
+        return;
+    }
+    const int count = core_.inputCount();
+    if (count <= 0) {
+        return;
+    }
+    if (TriggersOnRxChar()) {
+        core_.setAnnounced(count);
+        if (OnRxChar) {
+            OnRxChar(*this, count);
         }
-        if (TriggersOnRxChar()) {
-            announcedUnread_.store(count);
-            if (OnRxChar) {
-                OnRxChar(*this, count);
-            }
-            return;
-        }
-        std::vector<unsigned char> bytes(static_cast<std::size_t>(count));
-        const int got = Read(bytes.data(), count);
-        if (got > 0 && OnRxBuf) {
-            OnRxBuf(*this, bytes.data(), got);
-        }
+        return;
+    }
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(count));
+    const int got = Read(bytes.data(), count);
+    if (got > 0 && OnRxBuf) {
+        OnRxBuf(*this, bytes.data(), got);
     }
 }
 

@@ -1,8 +1,12 @@
 #pragma once
-// TComPort: one serial port opened by name, with its line settings, an event thread that
-// announces received bytes on the thread the port object lives on, and blocking Write / Read.
+// TComPort: the serial port component as its hosts see it: one port opened by name, its
+// published properties and events, error codes and texts, the exception hook and EComPort. The
+// operating system's side (open, termios, read, write, the event thread) is SerialCore
+// (serial_core.h); this layer maps the properties onto it, turns its errno values into the
+// component's errors, and hands the event thread's news to the port's own thread.
+#include "transport/serial_core.h"
+
 #include <QObject>
-#include <QSocketNotifier>
 #include <atomic>
 #include <bitset>
 #include <cstdint>
@@ -12,7 +16,10 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
+
+namespace tq50r::platform {
+class ThreadWake;
+}
 
 namespace tq50r::transport {
 
@@ -267,9 +274,9 @@ private:
     int outputSize_ = kDefaultSize;
 };
 
-/// The serial port component. Create it on the GUI thread: received-byte events are run on the
-/// thread the object lives on. Open and Close may be called from several threads at once; Write
-/// and Read from any one thread at a time, as long as the object outlives the call.
+/// The serial port component. Create it on the GUI thread: its events run on the thread the object
+/// lives on, whatever SyncMethod says. Open and Close may be called from several threads at once;
+/// Write and Read from any one thread at a time, as long as the object outlives the call.
 class TComPort : public QObject {
     Q_OBJECT
 public:
@@ -290,18 +297,22 @@ public:
     TComPort& operator=(const TComPort&) = delete;
 
     void Open();
+    /// Lets what Write handed to the driver reach the line (within the write timeout for it),
+    /// then discards both queues, stops the event thread and closes.
     void Close();
     bool Connected() const { return connected_; }
     void setConnected(bool value);
-    /// Writes `count` bytes; blocks until they are sent or the write timeout has passed. Returns
-    /// the number of bytes written (0 after a failure reported through OnException).
+    /// Writes `count` bytes; blocks until the driver has taken them all, or with what it took when
+    /// the write timeout passed while its queue was full. It does not wait for the bytes to leave
+    /// the line. Returns the number of bytes written (0 after a failure reported through
+    /// OnException).
     int Write(const void* buffer, int count);
     /// Reads up to `count` bytes that have arrived; returns the number read.
     int Read(void* buffer, int count);
     /// Received bytes waiting in the driver.
     int InputCount();
     /// True while the port has an OS handle (false after a failed Open reported through the hook).
-    bool HasHandle() const { return fd_ >= 0; }
+    bool HasHandle() const { return core_.isOpen(); }
 
     /// A name such as "ttyUSB0" (opened under /dev) or a full path.
     std::string Port() const;
@@ -336,7 +347,8 @@ public:
     bool TriggersOnRxChar() const { return triggersOnRxChar_.load(); }
     void setTriggersOnRxChar(bool v) { triggersOnRxChar_.store(v); }
     TSyncMethod SyncMethod() const { return syncMethod_.load(); }
-    /// Error 14 while connected.
+    /// Error 14 while connected. Kept as a setting only: every method delivers events on the
+    /// port's own thread and the event thread waits until they have been handled.
     void setSyncMethod(TSyncMethod v);
 
     /// While an update is open, setting changes are stored but not applied.
@@ -378,13 +390,12 @@ private:
     bool applyAllowed() const { return connected_ && updateCount_ == 0; }
     void startEventThread();
     void stopEventThread();
-    void eventLoop(std::stop_token stop, int portFd, int stopFd, std::shared_ptr<DeliveryGate> gate,
-                   TComEvents watched);
     void deliver(TComEvents events, const std::shared_ptr<DeliveryGate>& gate,
                  const std::stop_token& stop);
     void runEventSet(const PendingEvents& next);
     void handleEvents(TComEvents events);
     void raiseModemLines(bool fromPort);
+    LineSettings lineSettings() const;
 
     // Open and Close (and a rename that reopens) run one at a time, whichever threads call them.
     std::recursive_mutex lifecycleMutex_;
@@ -405,10 +416,7 @@ private:
     std::atomic<bool> triggersOnRxChar_{true};
     std::atomic<TSyncMethod> syncMethod_{TSyncMethod::smThreadSync};
 
-    // Bytes announced through OnRxChar and not read since; only more than these is news.
-    std::atomic<int> announcedUnread_{0};
-    int fd_ = -1;
-    int stopFd_ = -1;
+    SerialCore core_;
     std::atomic<bool> connected_{false}; // also read by other threads (isOpen checks)
     bool threadCreated_ = false;
     int updateCount_ = 0;
@@ -418,10 +426,7 @@ private:
     // one thread and freed on the other behind the back of thread checkers.
     std::mutex pendingMutex_;
     std::deque<PendingEvents> pending_;
-    // Wakes the port's thread: readable while event sets wait in pending_.
-    int wakeFd_ = -1;
-    QSocketNotifier* wakeNotifier_ = nullptr;
-    std::jthread eventThread_;
+    platform::ThreadWake* wake_ = nullptr;
 };
 
 } // namespace tq50r::transport

@@ -1,6 +1,7 @@
 // The exception boundary: whatever event handler throws, the error is shown and the next event is
 // handled as usual. Runs under the program's own application object.
 #include "app/application.h"
+#include "base/unique_fd.h"
 #include "platform/network_scope.h"
 #include "transport/com_port.h"
 
@@ -43,12 +44,12 @@ TEST(ExceptionBoundary, ThrowingTimerHandlersAreReportedAndTheLoopGoesOn) {
 
 TEST(ExceptionBoundary, AThrowingSerialReceiveHandlerLeavesThePortWorking) {
     shown.clear();
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
+    const base::UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_TRUE(master);
+    ASSERT_EQ(::grantpt(master.get()), 0);
+    ASSERT_EQ(::unlockpt(master.get()), 0);
     transport::TComPort port;
-    port.setPort(::ptsname(master));
+    port.setPort(::ptsname(master.get()));
     int events = 0;
     port.OnRxChar = [&events](transport::TComPort& p, int count) {
         std::vector<char> buffer(static_cast<std::size_t>(count));
@@ -58,13 +59,12 @@ TEST(ExceptionBoundary, AThrowingSerialReceiveHandlerLeavesThePortWorking) {
     };
     port.Open();
     ASSERT_TRUE(port.Connected());
-    ASSERT_EQ(::write(master, "a", 1), 1);
+    ASSERT_EQ(::write(master.get(), "a", 1), 1);
     ASSERT_TRUE(processUntil([] { return !shown.isEmpty(); }));
     EXPECT_EQ(shown, QStringList{QStringLiteral("receive failed")});
-    ASSERT_EQ(::write(master, "b", 1), 1);
+    ASSERT_EQ(::write(master.get(), "b", 1), 1);
     EXPECT_TRUE(processUntil([&events] { return events == 2; }));
     port.Close();
-    ::close(master);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
+#include "base/unique_fd.h"
 #include "devices/datagram_rules.h"
 #include "devices/discovery.h"
 #include "devices/mac_resolver.h"
+#include "support/open_descriptors.h"
 
 #include <QHostAddress>
 #include <QSignalSpy>
@@ -168,15 +170,15 @@ TEST(DiscoverySockets, ListenersTakeOneDatagramPerPauseOnLoopback) {
     EXPECT_EQ(socket->localAddress(), QHostAddress(QHostAddress::LocalHost));
 
     // A device on 127.0.0.2 answers three times at once (a plain socket: no proxy lookup).
-    const int device = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    base::UniqueFd device(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     sockaddr_in from{AF_INET, 0, {htonl(Loopback2)}, {}};
-    ASSERT_EQ(::bind(device, reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
+    ASSERT_EQ(::bind(device.get(), reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
     const sockaddr_in to{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     const std::array<char, 40> answer{};
     for (int i = 0; i < 3; ++i)
-        ::sendto(device, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                 sizeof to);
-    ::close(device);
+        ::sendto(device.get(), answer.data(), answer.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    device.reset();
 
     QSignalSpy found(&discovery, &Discovery::deviceFound);
     ASSERT_TRUE(found.wait(5000));
@@ -184,6 +186,25 @@ TEST(DiscoverySockets, ListenersTakeOneDatagramPerPauseOnLoopback) {
     EXPECT_EQ(pause->interval(), 20);
     EXPECT_TRUE(socket->hasPendingDatagrams());
     EXPECT_EQ(list.size(), 1);
+}
+
+// Listener ports another socket holds: every bind fails, and no descriptor stays behind.
+TEST(DiscoverySockets, FailingBindsLeaveNoDescriptorOpen) {
+    base::UniqueFd holder(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_in local{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(::bind(holder.get(), reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    socklen_t length = sizeof local;
+    ASSERT_EQ(::getsockname(holder.get(), reinterpret_cast<sockaddr*>(&local), &length), 0);
+    const std::uint16_t taken = ntohs(local.sin_port);
+    DeviceList list;
+    const long leaked = tq50r::testing::descriptorsLeakedBy([&] {
+        Discovery discovery(list, DiscoveryOptions{true, taken, taken, taken});
+        discovery.start();
+        EXPECT_FALSE(discovery.isListening(Route::Port8000));
+        EXPECT_FALSE(discovery.isListening(Route::Ssdp));
+        EXPECT_FALSE(discovery.isListening(Route::Module));
+    });
+    EXPECT_EQ(leaked, 0);
 }
 
 } // namespace

@@ -1,5 +1,10 @@
+#include "base/unique_fd.h"
+#include "platform/device_holders.h"
+#include "platform/mac_lookup.h"
 #include "platform/serial_ports.h"
+#include "support/open_descriptors.h"
 
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
@@ -109,6 +114,22 @@ TEST_F(SerialPortsTest, ExtraPortsFollowTheKernelPortsWhileTheyExist) {
     fs::remove(present);
     fs::remove(missing);
     EXPECT_EQ(readSerialPorts(empty.ttyRoot()), std::nullopt);
+}
+
+TEST_F(SerialPortsTest, ProbesAndLookupsLeaveNoDescriptorOpen) {
+    // Two UART slots without a type: one node is missing, one opens but is no UART.
+    sysfs.add({"ttyS0", true, std::nullopt});
+    sysfs.add({"ttyS1", true, std::nullopt});
+    std::ofstream(sysfs.devRoot() / "ttyS1") << "x";
+    const tq50r::base::UniqueFd null(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(null);
+    const long leaked = tq50r::testing::descriptorsLeakedBy([&] {
+        EXPECT_TRUE(listSysfsSerialPorts(sysfs.ttyRoot(), sysfs.devRoot()).empty());
+        (void)tq50r::platform::heldByAnotherProcess(null.get()); // walks every process's table
+        EXPECT_FALSE(tq50r::platform::heldByAnotherProcess(null.get(), sysfs.root()));
+        tq50r::platform::nudgeNeighbour(0x7F000001); // 127.0.0.1
+    });
+    EXPECT_EQ(leaked, 0);
 }
 
 TEST(SerialPortNameOrder, ComparesPrefixThenNumber) {

@@ -1,4 +1,5 @@
 #include "protocol/preset_file.h"
+#include "support/open_descriptors.h"
 
 #include <clocale>
 #include <csignal>
@@ -250,6 +251,25 @@ TEST_F(PresetFileTest, FailedWriteLeavesTheOldPresetIntact) {
     EXPECT_TRUE(fs::is_empty(dir / "sub"));
     EXPECT_EQ(entries(), 2u);
     EXPECT_FALSE(writePresetFile(ResetBlock, dir / "none" / "x.bin").ok());
+}
+
+TEST_F(PresetFileTest, NoDescriptorStaysOpenOnAnyWayOut) {
+    write("good.bin", presetLines());
+    write("bad.bin", presetLines(3));
+    fs::create_directory(dir / "sub");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const long leaked = tq50r::testing::descriptorsLeakedBy([&] {
+        EXPECT_EQ(readPresetFile(dir / "missing.bin").error, PresetError::Unreadable);
+        EXPECT_EQ(readPresetFile(dir / "sub").error, PresetError::Unreadable);
+        EXPECT_EQ(readPresetFile(dir / "pipe").error, PresetError::Unreadable);
+        EXPECT_EQ(readPresetFile(dir / "bad.bin").error, PresetError::Malformed);
+        EXPECT_TRUE(readPresetFile(dir / "good.bin").ok());
+        EXPECT_FALSE(writePresetFile(ResetBlock, dir / "none" / "x.bin").ok());
+        EXPECT_FALSE(writePresetFile(ResetBlock, dir / "sub").ok()); // written, then not renamed
+        EXPECT_TRUE(writePresetFile(ResetBlock, dir / "new.bin").ok());
+    });
+    EXPECT_EQ(leaked, 0);
+    EXPECT_EQ(entries(), 5u) << "no temporary file left behind";
 }
 
 TEST(PresetFileName, SuffixRule) {

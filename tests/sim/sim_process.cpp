@@ -1,6 +1,7 @@
 #include "sim_process.h"
 
 #include <arpa/inet.h>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -56,12 +57,17 @@ SimProcess::SimProcess(std::vector<std::string> args) {
     args.insert(args.begin(), TQ50R_SIM_PROGRAM);
     args.emplace_back("--max-runtime-s");
     args.emplace_back(RuntimeLimitS);
-    int inPipe[2];
-    int outPipe[2];
-    int errPipe[2];
-    if (::pipe2(inPipe, O_CLOEXEC) != 0 || ::pipe2(outPipe, O_CLOEXEC) != 0 ||
-        ::pipe2(errPipe, O_CLOEXEC) != 0) {
-        return;
+    // [0] reads, [1] writes; the child's ends close in the parent once it has them.
+    std::array<base::UniqueFd, 2> inPipe;
+    std::array<base::UniqueFd, 2> outPipe;
+    std::array<base::UniqueFd, 2> errPipe;
+    for (auto* pipe : {&inPipe, &outPipe, &errPipe}) {
+        std::array<int, 2> ends{-1, -1};
+        if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
+            return;
+        }
+        (*pipe)[0].reset(ends[0]);
+        (*pipe)[1].reset(ends[1]);
     }
     std::vector<char*> argv;
     for (auto& a : args) {
@@ -70,19 +76,16 @@ SimProcess::SimProcess(std::vector<std::string> args) {
     argv.push_back(nullptr);
     pid_ = ::fork();
     if (pid_ == 0) {
-        ::dup2(inPipe[0], STDIN_FILENO);
-        ::dup2(outPipe[1], STDOUT_FILENO);
-        ::dup2(errPipe[1], STDERR_FILENO);
+        ::dup2(inPipe[0].get(), STDIN_FILENO);
+        ::dup2(outPipe[1].get(), STDOUT_FILENO);
+        ::dup2(errPipe[1].get(), STDERR_FILENO);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    ::close(inPipe[0]);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    in_ = inPipe[1];
-    out_ = outPipe[0];
-    err_ = errPipe[0];
-    ::fcntl(err_, F_SETFL, O_NONBLOCK);
+    in_ = std::move(inPipe[1]);
+    out_ = std::move(outPipe[0]);
+    err_ = std::move(errPipe[0]);
+    ::fcntl(err_.get(), F_SETFL, O_NONBLOCK);
     constexpr int MaxStartupLines = 64;
     for (int i = 0; i < MaxStartupLines; ++i) {
         const auto line = readLine();
@@ -106,11 +109,6 @@ SimProcess::~SimProcess() {
             ::waitpid(pid_, nullptr, 0);
         }
     }
-    for (int fd : {in_, out_, err_}) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
 }
 
 std::optional<std::string> SimProcess::readLine(Ms wait) {
@@ -121,11 +119,11 @@ std::optional<std::string> SimProcess::readLine(Ms wait) {
             outBuffer_.erase(0, nl + 1);
             return line;
         }
-        if (out_ < 0 || !waitReadable(out_, deadline)) {
+        if (!out_ || !waitReadable(out_.get(), deadline)) {
             return std::nullopt;
         }
         char buffer[ReadChunk];
-        const ssize_t n = ::read(out_, buffer, sizeof buffer);
+        const ssize_t n = ::read(out_.get(), buffer, sizeof buffer);
         if (n <= 0) {
             return std::nullopt;
         }
@@ -135,7 +133,7 @@ std::optional<std::string> SimProcess::readLine(Ms wait) {
 
 std::string SimProcess::command(const std::string& line, Ms wait) {
     const std::string text = line + "\n";
-    if (::write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    if (::write(in_.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
         return "write failed";
     }
     // Device lines printed on the way (a re-plugged port) come before the reply.
@@ -169,8 +167,8 @@ int SimProcess::terminate(Ms wait) {
 std::string SimProcess::stderrText(Ms wait) {
     const auto deadline = Clock::now() + wait;
     char buffer[ReadChunk];
-    while (waitReadable(err_, deadline)) {
-        const ssize_t n = ::read(err_, buffer, sizeof buffer);
+    while (err_ && waitReadable(err_.get(), deadline)) {
+        const ssize_t n = ::read(err_.get(), buffer, sizeof buffer);
         if (n <= 0) {
             break;
         }
@@ -188,30 +186,27 @@ sockaddr_in ipv4Address(const std::string& host, std::uint16_t port) {
 }
 
 std::uint16_t freeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     sockaddr_in sa = ipv4Address("127.0.0.1", 0);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    ::bind(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     socklen_t len = sizeof sa;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    ::close(fd);
+    ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&sa), &len);
     return ntohs(sa.sin_port);
 }
 
-int connectTcp(const std::string& host, std::uint16_t port, Ms wait) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+base::UniqueFd connectTcp(const std::string& host, std::uint16_t port, Ms wait) {
+    base::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     const sockaddr_in sa = ipv4Address(host, port);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 &&
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 &&
         errno != EINPROGRESS) {
-        ::close(fd);
-        return -1;
+        return {};
     }
-    pollfd p{fd, POLLOUT, 0};
+    pollfd p{fd.get(), POLLOUT, 0};
     int error = 0;
     socklen_t len = sizeof error;
     if (::poll(&p, 1, static_cast<int>(wait.count())) != 1 ||
-        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {
-        ::close(fd);
-        return -1;
+        ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {
+        return {};
     }
     return fd;
 }
@@ -272,26 +267,25 @@ bool peerClosed(int fd, Ms wait) {
     return false;
 }
 
-int openSerial(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
+base::UniqueFd openSerial(const std::string& path) {
+    base::UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        return fd;
     }
     termios tio{};
-    ::tcgetattr(fd, &tio);
+    ::tcgetattr(fd.get(), &tio);
     ::cfmakeraw(&tio);
     ::cfsetispeed(&tio, B9600);
     ::cfsetospeed(&tio, B9600);
-    ::tcsetattr(fd, TCSANOW, &tio);
+    ::tcsetattr(fd.get(), TCSANOW, &tio);
     return fd;
 }
 
-int udpListener(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+base::UniqueFd udpListener(std::uint16_t port) {
+    base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     const sockaddr_in sa = ipv4Address("127.0.0.1", port);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-        ::close(fd);
-        return -1;
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        return {};
     }
     return fd;
 }

@@ -2,6 +2,7 @@
 // clients that speak frames to it. Every wait ends at a deadline.
 #pragma once
 
+#include "base/unique_fd.h"
 #include "protocol/frame_parser.h"
 
 #include <chrono>
@@ -59,9 +60,9 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    int err_ = -1;
+    base::UniqueFd in_;
+    base::UniqueFd out_;
+    base::UniqueFd err_;
     std::string outBuffer_;
     std::string errBuffer_;
     std::vector<DeviceLine> devices_;
@@ -75,7 +76,8 @@ sockaddr_in ipv4Address(const std::string& host, std::uint16_t port);
 // An ephemeral TCP/UDP port on 127.0.0.1 that is free right now.
 std::uint16_t freeUdpPort();
 
-int connectTcp(const std::string& host, std::uint16_t port, Ms wait = DefaultWait);
+// A connected socket, or none when nothing accepted in time.
+base::UniqueFd connectTcp(const std::string& host, std::uint16_t port, Ms wait = DefaultWait);
 bool sendAll(int fd, const Bytes& bytes);
 // Frames assembled from what arrives on fd until `count` frames came or the
 // wait ended. `reads` counts the read calls that returned data.
@@ -85,10 +87,10 @@ std::vector<Bytes> readFrames(int fd, std::size_t count, Ms wait = DefaultWait,
 bool peerClosed(int fd, Ms wait = DefaultWait);
 
 // Opens a pseudo-terminal's far side raw, as the application's serial port would.
-int openSerial(const std::string& path);
+base::UniqueFd openSerial(const std::string& path);
 
 // A UDP socket on 127.0.0.1:port, and one datagram from it.
-int udpListener(std::uint16_t port);
+base::UniqueFd udpListener(std::uint16_t port);
 struct Datagram {
     Bytes data;
     std::string from;

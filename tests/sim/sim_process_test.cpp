@@ -44,22 +44,14 @@ protocol::FrameBytes view(const Bytes& b) {
 }
 
 struct Link {
-    int fd = -1;
-    explicit Link(int f) : fd(f) {}
-    ~Link() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    Link(const Link&) = delete;
-    Link& operator=(const Link&) = delete;
+    base::UniqueFd fd;
 
     // Sends and waits for `count` answer frames.
     std::vector<Bytes> ask(const Bytes& bytes, std::size_t count = 1, Ms wait = DefaultWait) {
-        if (!sendAll(fd, bytes)) {
+        if (!sendAll(fd.get(), bytes)) {
             return {};
         }
-        return readFrames(fd, count, wait);
+        return readFrames(fd.get(), count, wait);
     }
 };
 
@@ -70,7 +62,7 @@ std::filesystem::path tempPath(const std::string& stem, const std::string& suffi
 
 Link tcpTo(const SimProcess& sim, int number = 1) {
     const DeviceLine& d = sim.device(number);
-    return Link(connectTcp(d.host, d.port));
+    return Link{connectTcp(d.host, d.port)};
 }
 
 // ---- the connect handshake and the setting ------------------------------------
@@ -80,7 +72,7 @@ TEST(SimOverTcp, ConnectHandshakeWithAndWithoutZeroPreamble) {
     ASSERT_TRUE(sim.ready());
     for (const bool preamble : {true, false}) {
         Link link = tcpTo(sim);
-        ASSERT_GE(link.fd, 0);
+        ASSERT_TRUE(link.fd);
         const Bytes connect = request(CommandCode::Connect);
         const auto frames = link.ask(preamble ? withPreamble(connect) : connect);
         ASSERT_EQ(frames.size(), 1U) << "preamble " << preamble;
@@ -95,7 +87,7 @@ TEST(SimOverTcp, RecallGivesTheResetSettingAndEchoesAreStored) {
     SimProcess sim(quietArgs());
     ASSERT_TRUE(sim.ready());
     Link link = tcpTo(sim);
-    ASSERT_GE(link.fd, 0);
+    ASSERT_TRUE(link.fd);
 
     auto frames = link.ask(request(CommandCode::Recall));
     ASSERT_EQ(frames.size(), 1U);
@@ -207,15 +199,15 @@ TEST(SimOverTcp, RenameAndMacAreKept) {
     SimProcess sim(quietArgs());
     ASSERT_TRUE(sim.ready());
     Link link = tcpTo(sim);
-    ASSERT_TRUE(sendAll(link.fd, bytesOf(protocol::buildRenameFrame("Foyer"))));
-    ASSERT_TRUE(sendAll(link.fd, bytesOf(*protocol::buildMacFrame("00A1B0123ABC"))));
+    ASSERT_TRUE(sendAll(link.fd.get(), bytesOf(protocol::buildRenameFrame("Foyer"))));
+    ASSERT_TRUE(sendAll(link.fd.get(), bytesOf(*protocol::buildMacFrame("00A1B0123ABC"))));
     const auto frames = link.ask(request(CommandCode::Connect));
     ASSERT_EQ(frames.size(), 1U) << "rename and MAC are not answered";
     EXPECT_EQ(protocol::readConnectReply(view(frames[0]))->name, "Foyer");
     const std::string state = sim.command("state 1");
     EXPECT_NE(state.find("mac 00A1B0123ABC"), std::string::npos) << state;
     EXPECT_EQ(sim.command("macreport 1"), "ok");
-    const auto report = readFrames(link.fd, 1);
+    const auto report = readFrames(link.fd.get(), 1);
     ASSERT_EQ(report.size(), 1U);
     EXPECT_EQ(protocol::macText(*protocol::readMacReport(view(report[0]))), "00A1B0123ABC");
 }
@@ -227,7 +219,7 @@ TEST(SimOverTcp, OneClientAtATimeTheNewestWins) {
     ASSERT_EQ(first.ask(request(CommandCode::Poll)).size(), 1U);
     Link second = tcpTo(sim);
     ASSERT_EQ(second.ask(request(CommandCode::Poll)).size(), 1U);
-    EXPECT_TRUE(peerClosed(first.fd));
+    EXPECT_TRUE(peerClosed(first.fd.get()));
 }
 
 TEST(SimOverTcp, LogsEveryReceivedFrame) {
@@ -275,7 +267,7 @@ TEST(SimFaults, DropClosesTheConnectionAndTheNextOneWorks) {
     Link link = tcpTo(sim);
     ASSERT_EQ(link.ask(request(CommandCode::Poll)).size(), 1U);
     EXPECT_EQ(sim.command("drop 1"), "ok");
-    EXPECT_TRUE(peerClosed(link.fd));
+    EXPECT_TRUE(peerClosed(link.fd.get()));
     Link again = tcpTo(sim);
     EXPECT_EQ(again.ask(request(CommandCode::Poll)).size(), 1U);
 }
@@ -285,20 +277,20 @@ TEST(SimFaults, DropAfterFramesEndsTheConnectionOnThatFrame) {
     ASSERT_TRUE(sim.ready());
     Link link = tcpTo(sim);
     ASSERT_EQ(link.ask(request(CommandCode::Poll)).size(), 1U);
-    ASSERT_TRUE(sendAll(link.fd, request(CommandCode::Poll)));
-    EXPECT_TRUE(peerClosed(link.fd));
+    ASSERT_TRUE(sendAll(link.fd.get(), request(CommandCode::Poll)));
+    EXPECT_TRUE(peerClosed(link.fd.get()));
 }
 
 TEST(SimFaults, RefuseAndAcceptAgainOnTheSamePort) {
     SimProcess sim(quietArgs({"--refuse"}));
     ASSERT_TRUE(sim.ready());
-    EXPECT_LT(connectTcp(sim.device(1).host, sim.device(1).port, Ms{500}), 0);
+    EXPECT_FALSE(connectTcp(sim.device(1).host, sim.device(1).port, Ms{500}));
     EXPECT_EQ(sim.command("refuse 1 off"), "ok");
     Link link = tcpTo(sim);
-    ASSERT_GE(link.fd, 0);
+    ASSERT_TRUE(link.fd);
     EXPECT_EQ(link.ask(request(CommandCode::Poll)).size(), 1U);
     EXPECT_EQ(sim.command("refuse 1 on"), "ok");
-    EXPECT_LT(connectTcp(sim.device(1).host, sim.device(1).port, Ms{500}), 0);
+    EXPECT_FALSE(connectTcp(sim.device(1).host, sim.device(1).port, Ms{500}));
 }
 
 TEST(SimFaults, DelayedAnswersComeLateButInOrder) {
@@ -307,12 +299,12 @@ TEST(SimFaults, DelayedAnswersComeLateButInOrder) {
     ASSERT_TRUE(sim.ready());
     Link link = tcpTo(sim);
     const auto sent = std::chrono::steady_clock::now();
-    ASSERT_TRUE(sendAll(link.fd, request(CommandCode::Connect)));
-    ASSERT_TRUE(sendAll(link.fd, request(CommandCode::Poll)));
-    auto frames = readFrames(link.fd, 1);
+    ASSERT_TRUE(sendAll(link.fd.get(), request(CommandCode::Connect)));
+    ASSERT_TRUE(sendAll(link.fd.get(), request(CommandCode::Poll)));
+    auto frames = readFrames(link.fd.get(), 1);
     EXPECT_GE(std::chrono::steady_clock::now() - sent, Delay) << "nothing before the delay";
     if (frames.size() == 1) {
-        const auto second = readFrames(link.fd, 1);
+        const auto second = readFrames(link.fd.get(), 1);
         frames.insert(frames.end(), second.begin(), second.end());
     }
     ASSERT_EQ(frames.size(), 2U);
@@ -336,9 +328,9 @@ TEST(SimFaults, SplitAndGarbageStillDeliverWholeFrames) {
         constexpr int Rounds = 5;
         int reads = 0;
         for (int i = 0; i < Rounds; ++i) {
-            ASSERT_TRUE(sendAll(link.fd, request(CommandCode::Recall)));
+            ASSERT_TRUE(sendAll(link.fd.get(), request(CommandCode::Recall)));
             std::size_t raw = 0;
-            const auto frames = readFrames(link.fd, 1, DefaultWait, &reads, &raw);
+            const auto frames = readFrames(link.fd.get(), 1, DefaultWait, &reads, &raw);
             ASSERT_EQ(frames.size(), 1U) << m.on;
             EXPECT_EQ(frames[0], bytesOf(protocol::ResetBlock)) << m.on;
             if (m.extraBytes) {
@@ -374,15 +366,15 @@ TEST(SimOverSerial, AnswersOnThePseudoTerminalAndSurvivesUnplug) {
     EXPECT_EQ(sim.device(1).kind, "serial");
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.device(1).where);
 
-    Link port(openSerial(link.string()));
-    ASSERT_GE(port.fd, 0);
+    Link port{openSerial(link.string())};
+    ASSERT_TRUE(port.fd);
     // The application claims the port exclusively whenever it opens it; the
     // claim must not outlive its close, or the next opening fails.
-    ASSERT_EQ(::ioctl(port.fd, TIOCEXCL), 0);
+    ASSERT_EQ(::ioctl(port.fd.get(), TIOCEXCL), 0);
     // The probe and the connect as the application sends them: no preamble on serial.
     EXPECT_EQ(port.ask(request(CommandCode::Poll)), std::vector<Bytes>{request(CommandCode::Poll)});
     int exclusive = -1;
-    ASSERT_EQ(::ioctl(port.fd, TIOCGEXCL, &exclusive), 0);
+    ASSERT_EQ(::ioctl(port.fd.get(), TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);
     auto frames = port.ask(request(CommandCode::Connect));
     ASSERT_EQ(frames.size(), 1U);
@@ -390,13 +382,13 @@ TEST(SimOverSerial, AnswersOnThePseudoTerminalAndSurvivesUnplug) {
 
     const std::string unplugged = sim.command("unplug 1");
     EXPECT_NE(unplugged.find("serial unplugged"), std::string::npos) << unplugged;
-    EXPECT_TRUE(peerClosed(port.fd)) << "the open port sees the device vanish";
+    EXPECT_TRUE(peerClosed(port.fd.get())) << "the open port sees the device vanish";
     EXPECT_FALSE(std::filesystem::is_symlink(link));
 
     const std::string plugged = sim.command("plug 1");
     EXPECT_NE(plugged.find("serial /dev/"), std::string::npos) << plugged;
-    Link again(openSerial(link.string()));
-    ASSERT_GE(again.fd, 0);
+    Link again{openSerial(link.string())};
+    ASSERT_TRUE(again.fd);
     frames = again.ask(request(CommandCode::Recall));
     ASSERT_EQ(frames.size(), 1U);
     EXPECT_EQ(frames[0], bytesOf(protocol::ResetBlock));
@@ -467,16 +459,9 @@ struct DiscoveryPorts {
     std::uint16_t port8000 = freeUdpPort();
     std::uint16_t ssdp = freeUdpPort();
     std::uint16_t module = freeUdpPort();
-    int fd8000 = udpListener(port8000);
-    int fdSsdp = udpListener(ssdp);
-    int fdModule = udpListener(module);
-    ~DiscoveryPorts() {
-        for (int fd : {fd8000, fdSsdp, fdModule}) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
-        }
-    }
+    base::UniqueFd fd8000 = udpListener(port8000);
+    base::UniqueFd fdSsdp = udpListener(ssdp);
+    base::UniqueFd fdModule = udpListener(module);
     std::vector<std::string> args(const std::string& paths) const {
         return {"--tcp-port",    "0",
                 "--discovery",   paths,
@@ -494,18 +479,16 @@ bool contains(const Bytes& data, std::string_view text) {
 TEST(SimDiscovery, EachPathReachesItsListenerAlone) {
     struct Case {
         const char* path;
-        int DiscoveryPorts::*fd;
+        base::UniqueFd DiscoveryPorts::*fd;
     };
     for (const Case& c :
          {Case{"8000", &DiscoveryPorts::fd8000}, Case{"ssdp", &DiscoveryPorts::fdSsdp},
           Case{"module", &DiscoveryPorts::fdModule}}) {
         DiscoveryPorts ports;
-        ASSERT_GE(ports.fd8000, 0);
-        ASSERT_GE(ports.fdSsdp, 0);
-        ASSERT_GE(ports.fdModule, 0);
+        ASSERT_TRUE(ports.fd8000 && ports.fdSsdp && ports.fdModule);
         SimProcess sim(ports.args(c.path));
         ASSERT_TRUE(sim.ready()) << c.path;
-        const auto got = receiveDatagram(ports.*(c.fd));
+        const auto got = receiveDatagram((ports.*(c.fd)).get());
         ASSERT_TRUE(got) << c.path;
         EXPECT_EQ(got->from, "127.0.0.2") << "the device's own address is its key";
         const std::string path = c.path;
@@ -518,10 +501,10 @@ TEST(SimDiscovery, EachPathReachesItsListenerAlone) {
             EXPECT_GT(got->data.size(), 20U);
         }
         // The other listeners hear nothing, over several announcement periods.
-        for (int DiscoveryPorts::*other :
+        for (base::UniqueFd DiscoveryPorts::*other :
              {&DiscoveryPorts::fd8000, &DiscoveryPorts::fdSsdp, &DiscoveryPorts::fdModule}) {
             if (other != c.fd) {
-                EXPECT_FALSE(receiveDatagram(ports.*other, Ms{500})) << c.path;
+                EXPECT_FALSE(receiveDatagram((ports.*other).get(), Ms{500})) << c.path;
             }
         }
     }
@@ -536,7 +519,7 @@ TEST(SimDiscovery, DevicesAnnounceFromTheirOwnAddresses) {
     ASSERT_TRUE(sim.ready());
     std::vector<std::string> sources;
     for (int i = 0; i < 30 && sources.size() < 3; ++i) {
-        const auto got = receiveDatagram(ports.fdModule);
+        const auto got = receiveDatagram(ports.fdModule.get());
         ASSERT_TRUE(got);
         if (std::find(sources.begin(), sources.end(), got->from) == sources.end()) {
             sources.push_back(got->from);
@@ -554,10 +537,9 @@ TEST(SimDiscovery, LeavesTheApplicationsPortsFreeToBindOnAnyAddress) {
     ASSERT_TRUE(sim.ready());
     // The application binds its listeners to any address, without address reuse.
     for (const std::uint16_t port : {port8000, module}) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
         const sockaddr_in any = ipv4Address("0.0.0.0", port);
-        EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any), 0) << port;
-        ::close(fd);
+        EXPECT_EQ(::bind(fd.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any), 0) << port;
     }
 }
 
@@ -581,31 +563,31 @@ TEST(SimDiscovery, AnswersSearchesAndSwitchesPathsAtRunTime) {
     const Bytes port8000Search = {0x01, 0x02, 0x00, 0x0C, 0x00, 0x00,
                                   0x00, 0x00, 0x00, 0x01, 0xFF, 0xFF};
 
-    ASSERT_TRUE(search(ports.fdModule, ports.module, moduleSearch));
-    EXPECT_FALSE(receiveDatagram(ports.fdModule, Ms{300})) << "path off: no answer";
+    ASSERT_TRUE(search(ports.fdModule.get(), ports.module, moduleSearch));
+    EXPECT_FALSE(receiveDatagram(ports.fdModule.get(), Ms{300})) << "path off: no answer";
 
     EXPECT_EQ(sim.command("discovery 1 module,8000"), "ok");
-    ASSERT_TRUE(search(ports.fdModule, ports.module, moduleSearch));
-    const auto moduleAnswer = receiveDatagram(ports.fdModule);
+    ASSERT_TRUE(search(ports.fdModule.get(), ports.module, moduleSearch));
+    const auto moduleAnswer = receiveDatagram(ports.fdModule.get());
     ASSERT_TRUE(moduleAnswer);
     EXPECT_EQ(moduleAnswer->from, "127.0.0.2");
     EXPECT_TRUE(contains(moduleAnswer->data, "127.0.0.2,"));
 
-    ASSERT_TRUE(search(ports.fd8000, ports.port8000, port8000Search));
-    const auto answer8000 = receiveDatagram(ports.fd8000);
+    ASSERT_TRUE(search(ports.fd8000.get(), ports.port8000, port8000Search));
+    const auto answer8000 = receiveDatagram(ports.fd8000.get());
     ASSERT_TRUE(answer8000);
     EXPECT_EQ(answer8000->from, "127.0.0.2");
     EXPECT_GT(answer8000->data.size(), 12U);
 
     // Our own search echoed back must not count: a wrong datagram draws nothing.
-    ASSERT_TRUE(search(ports.fd8000, ports.port8000, Bytes(12, 0x00)));
-    EXPECT_FALSE(receiveDatagram(ports.fd8000, Ms{300}));
+    ASSERT_TRUE(search(ports.fd8000.get(), ports.port8000, Bytes(12, 0x00)));
+    EXPECT_FALSE(receiveDatagram(ports.fd8000.get(), Ms{300}));
 
     // "announce" sends the enabled paths at once.
     EXPECT_EQ(sim.command("announce 1"), "ok");
-    EXPECT_TRUE(receiveDatagram(ports.fdModule));
-    EXPECT_TRUE(receiveDatagram(ports.fd8000));
-    EXPECT_FALSE(receiveDatagram(ports.fdSsdp, Ms{300}));
+    EXPECT_TRUE(receiveDatagram(ports.fdModule.get()));
+    EXPECT_TRUE(receiveDatagram(ports.fd8000.get()));
+    EXPECT_FALSE(receiveDatagram(ports.fdSsdp.get(), Ms{300}));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "base/unique_fd.h"
 #include "control.h"
 #include "event_loop.h"
 #include "faults.h"
@@ -5,9 +6,12 @@
 #include "protocol/frame_parser.h"
 #include "protocol/frames.h"
 #include "sim_options.h"
+#include "simulator.h"
+#include "support/open_descriptors.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <array>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sstream>
@@ -42,20 +46,19 @@ TEST(SendGuard, OnlyLoopbackDestinationsLeaveWithoutNamespace) {
 }
 
 TEST(SendGuard, RefusedDestinationNeverReachesTheSocket) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(fd, 0);
+    const base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    ASSERT_TRUE(fd);
     const std::uint8_t data[] = {1, 2, 3};
     sockaddr_in dest{};
     dest.sin_family = AF_INET;
     dest.sin_port = htons(9);
     for (const char* text : {"255.255.255.255", "239.255.255.250", "192.168.0.1"}) {
         dest.sin_addr = addr(text);
-        EXPECT_EQ(guardedSendTo(fd, data, dest, false), SendResult::Refused) << text;
+        EXPECT_EQ(guardedSendTo(fd.get(), data, dest, false), SendResult::Refused) << text;
     }
     // A loopback destination goes through; a closed socket shows it reached sendto().
     dest.sin_addr = addr("127.0.0.1");
     EXPECT_EQ(guardedSendTo(-1, data, dest, false), SendResult::Failed);
-    ::close(fd);
 }
 
 TEST(SendGuard, DefaultRouteMeansTheNamespaceHasAWayOut) {
@@ -349,10 +352,12 @@ TEST(SimEventLoop, RunEndsAtItsDeadline) {
 }
 
 TEST(SimEventLoop, AHandlerMayCloseAnotherReadyFd) {
-    int a[2];
-    int b[2];
-    ASSERT_EQ(::pipe(a), 0);
-    ASSERT_EQ(::pipe(b), 0);
+    std::array<int, 2> a{-1, -1};
+    std::array<int, 2> b{-1, -1};
+    ASSERT_EQ(::pipe(a.data()), 0);
+    ASSERT_EQ(::pipe(b.data()), 0);
+    const std::array<base::UniqueFd, 4> owned{base::UniqueFd(a[0]), base::UniqueFd(a[1]),
+                                              base::UniqueFd(b[0]), base::UniqueFd(b[1])};
     ASSERT_EQ(::write(a[1], "x", 1), 1);
     ASSERT_EQ(::write(b[1], "y", 1), 1);
     EventLoop loop;
@@ -368,9 +373,34 @@ TEST(SimEventLoop, AHandlerMayCloseAnotherReadyFd) {
     });
     loop.runOnce(std::chrono::milliseconds{100});
     EXPECT_EQ(calls, 1);
-    for (int fd : {a[0], a[1], b[0], b[1]}) {
-        ::close(fd);
-    }
+}
+
+// A device whose TCP port another socket holds cannot start; a started simulator ends. Neither
+// leaves a socket, pseudo-terminal or pipe open.
+TEST(SimDescriptors, NoneLeakWhenAPortIsTakenOrWhenTheSimulatorEnds) {
+    const base::UniqueFd holder(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, "127.0.0.2", &local.sin_addr);
+    ASSERT_EQ(::bind(holder.get(), reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    ASSERT_EQ(::listen(holder.get(), 1), 0);
+    socklen_t length = sizeof local;
+    ASSERT_EQ(::getsockname(holder.get(), reinterpret_cast<sockaddr*>(&local), &length), 0);
+    const std::string taken = std::to_string(ntohs(local.sin_port));
+    std::ostringstream out;
+    std::ostringstream err;
+    const auto run = [&](const std::string& tcpPort) {
+        const ParsedOptions parsed = parseOptions({"--devices", "2", "--serial", "1", "--tcp-port",
+                                                   tcpPort, "--control-port", "0", "--no-stdin"});
+        EXPECT_EQ(parsed.error, "");
+        Simulator sim(parsed.options, out, err);
+        return sim.start();
+    };
+    const long leaked = tq50r::testing::descriptorsLeakedBy([&] {
+        EXPECT_FALSE(run(taken));
+        EXPECT_TRUE(run("0"));
+    });
+    EXPECT_EQ(leaked, 0);
 }
 
 } // namespace

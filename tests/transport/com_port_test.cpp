@@ -1,13 +1,20 @@
+#include "support/open_descriptors.h"
 #include "transport/com_port.h"
 #include "transport/test_support.h"
 
 #include <QThread>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 
@@ -376,6 +383,183 @@ TEST_F(ComPortPty, APortHeldByAnotherInstanceIsAccessDenied) {
     port.Close();
     second.OnException = nullptr;
     EXPECT_NO_THROW(second.Open());
+}
+
+// The far end never reads: every frame is handed to the driver and the write returns, as long as
+// the driver has room; once its queue is full the write timeout bounds the wait.
+TEST_F(ComPortPty, WritesWaitOnlyForRoomInTheDriver) {
+    constexpr std::uint32_t kPatientMs = 60000;
+    port.Timeouts().setWriteTotalMultiplier(0);
+    port.Timeouts().setWriteTotalConstant(kPatientMs);
+    port.Open();
+    const std::vector<std::uint8_t> band(17, 0x5A);
+    constexpr int kFrames = 100;
+    for (int i = 0; i < kFrames; ++i) {
+        ASSERT_EQ(port.Write(band.data(), 17), 17) << "frame " << i;
+    }
+    EXPECT_EQ(pty.receive(17 * kFrames).size(), 17u * kFrames) << "all were handed over";
+
+    // More than the pseudo-terminal holds: a short timeout, and what fitted is reported.
+    constexpr std::uint32_t kShortMs = 50;
+    port.Timeouts().setWriteTotalConstant(kShortMs);
+    const std::vector<std::uint8_t> flood(1 << 20, 0x33);
+    const int taken = port.Write(flood.data(), static_cast<int>(flood.size()));
+    EXPECT_GT(taken, 0);
+    EXPECT_LT(taken, static_cast<int>(flood.size()));
+}
+
+// Whatever SyncMethod says, handlers run on the port's thread, where they may close the port.
+TEST_F(ComPortPty, EveryEventMethodDeliversOnThePortThread) {
+    for (const TSyncMethod method : {TSyncMethod::smNone, TSyncMethod::smWindowSync}) {
+        port.setSyncMethod(method);
+        bool onPortThread = false;
+        port.OnRxChar = [&](TComPort& sender, int) {
+            onPortThread = QThread::currentThread() == sender.thread();
+            sender.Close();
+        };
+        port.Open();
+        ASSERT_TRUE(pty.send({1}));
+        ASSERT_TRUE(pumpUntil([&] { return !port.Connected(); }));
+        EXPECT_TRUE(onPortThread);
+    }
+}
+
+// A child process that holds the pseudo-terminal's far side (and, as a terminal or a device
+// simulator does, perhaps its master) until the test lets it go.
+class Holder {
+public:
+    Holder(const PtyPair& pty, bool withMaster, bool exclusive) {
+        std::array<int, 2> ready{-1, -1};
+        std::array<int, 2> release{-1, -1};
+        const bool piped =
+            ::pipe2(ready.data(), O_CLOEXEC) == 0 && ::pipe2(release.data(), O_CLOEXEC) == 0;
+        ready_.reset(ready[0]);
+        release_.reset(release[1]);
+        const tq50r::base::UniqueFd readyWrite(ready[1]);
+        const tq50r::base::UniqueFd releaseRead(release[0]);
+        if (!piped) {
+            return;
+        }
+        const std::string path = pty.path();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Only async-signal-safe calls from here on. The copies of the test's own handles
+            // are the child's to let go.
+            if (!withMaster) {
+                tq50r::base::UniqueFd(pty.master()).reset();
+            }
+            tq50r::base::UniqueFd(pty.slave()).reset();
+            const int slave = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+            if (slave < 0 || (exclusive && ::ioctl(slave, TIOCEXCL) != 0)) {
+                ::_exit(1);
+            }
+            const char byte = 1;
+            (void)!::write(readyWrite.get(), &byte, 1);
+            char got = 0;
+            (void)!::read(releaseRead.get(), &got, 1);
+            ::_exit(0);
+        }
+    }
+    ~Holder() { stop(); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+
+    /// Waits (bounded) until the child holds the port.
+    bool holding() const {
+        pollfd pfd{ready_.get(), POLLIN, 0};
+        char byte = 0;
+        return pid_ > 0 && ::poll(&pfd, 1, kWaitLimitMs) == 1 &&
+               ::read(ready_.get(), &byte, 1) == 1;
+    }
+    void stop() {
+        if (release_) {
+            const char byte = 1;
+            (void)!::write(release_.get(), &byte, 1);
+        }
+        release_.reset();
+        if (pid_ > 0) {
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    static constexpr int kWaitLimitMs = 3000;
+    pid_t pid_ = -1;
+    tq50r::base::UniqueFd ready_;
+    tq50r::base::UniqueFd release_;
+};
+
+TEST_F(ComPortPty, APortAnotherProcessHoldsIsAccessDeniedButItsFarEndIsNot) {
+    struct Case {
+        const char* what;
+        bool withMaster;
+        bool exclusive;
+        bool refused;
+    };
+    const std::vector<Case> cases = {
+        {"held", false, false, true},
+        {"held exclusively", false, true, true},
+        {"far end holding both sides", true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Holder holder(pty, c.withMaster, c.exclusive);
+        ASSERT_TRUE(holder.holding());
+        if (c.refused) {
+            expectComError([&] { port.Open(); },
+                           {1, kOsErrorAccessDenied, "Unable to open com port (Error: 5)"});
+            EXPECT_FALSE(port.HasHandle());
+        } else {
+            EXPECT_NO_THROW(port.Open());
+        }
+        port.Close();
+        holder.stop();
+        EXPECT_NO_THROW(port.Open()) << "free once the holder has gone";
+        port.Close();
+    }
+}
+
+TEST(ComPortDescriptors, NoneLeakOnFailingOpensReadsWritesAndCloses) {
+    const std::filesystem::path plainFile =
+        std::filesystem::temp_directory_path() / ("tq50r-not-a-tty-" + std::to_string(::getpid()));
+    std::ofstream(plainFile) << "x";
+    PtyPair busy;
+    ASSERT_TRUE(busy.ok());
+    TComPort holder;
+    holder.setPort(busy.path());
+    holder.Open();
+    const auto ignore = [](TComPort&, int, const std::string&, std::int64_t, const std::string&) {};
+
+    const long leaked = tq50r::testing::descriptorsLeakedBy([&] {
+        const std::vector<std::pair<std::string, std::int64_t>> failingOpens = {
+            {"/dev/tq50r-no-such-port", 2}, {plainFile.string(), ENOTTY}, {busy.path(), 5}};
+        for (const auto& [path, osError] : failingOpens) {
+            TComPort port;
+            port.setPort(path);
+            expectComError([&] { port.Open(); }, {1, osError});
+            port.OnException = ignore; // through the hook: open, write, read and close go on
+            port.Open();
+            std::uint8_t byte = 0;
+            EXPECT_EQ(port.Write(&byte, 1), 0);
+            EXPECT_EQ(port.Read(&byte, 1), 0);
+            port.Close();
+        }
+        // A line whose far end vanished: writes and the purge at close fail, reads find nothing.
+        PtyPair pty;
+        TComPort port;
+        port.setPort(pty.path());
+        port.Open();
+        pty.closeMaster();
+        std::uint8_t buffer[4] = {};
+        expectComError([&] { port.Write(buffer, 4); }, {2});
+        EXPECT_EQ(port.Read(buffer, 4), 0);
+        expectComError([&] { port.Close(); }, {5});
+        EXPECT_FALSE(port.HasHandle());
+    });
+    EXPECT_EQ(leaked, 0);
+    holder.Close();
+    std::filesystem::remove(plainFile);
 }
 
 TEST(ComPortFailures, AMissingPortIsErrorOneWithFileNotFound) {

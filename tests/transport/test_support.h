@@ -1,5 +1,7 @@
 #pragma once
 // Pseudo-terminal pairs and bounded event-loop waits for the transport tests.
+#include "base/unique_fd.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <chrono>
@@ -32,34 +34,29 @@ class PtyPair {
 public:
     PtyPair() {
         char name[256] = {};
-        if (::openpty(&master_, &slave_, name, nullptr, nullptr) == 0) {
+        int master = -1;
+        int slave = -1;
+        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+            master_.reset(master);
+            slave_.reset(slave);
             path_ = name;
-            ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+            ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+            // Programs the tests start must not inherit either side.
+            ::fcntl(master, F_SETFD, FD_CLOEXEC);
+            ::fcntl(slave, F_SETFD, FD_CLOEXEC);
         }
     }
-    ~PtyPair() {
-        closeMaster();
-        if (slave_ >= 0) {
-            ::close(slave_);
-        }
-    }
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
 
-    bool ok() const { return master_ >= 0 && slave_ >= 0; }
+    bool ok() const { return master_ && slave_; }
     const std::string& path() const { return path_; }
-    int master() const { return master_; }
-    int slave() const { return slave_; }
-    void closeMaster() {
-        if (master_ >= 0) {
-            ::close(master_);
-            master_ = -1;
-        }
-    }
+    int master() const { return master_.get(); }
+    int slave() const { return slave_.get(); }
+    void closeMaster() { master_.reset(); }
 
     /// Device sends.
     bool send(const std::vector<std::uint8_t>& bytes) const {
-        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return ::write(master_.get(), bytes.data(), bytes.size()) ==
+               static_cast<ssize_t>(bytes.size());
     }
 
     /// Device receives exactly `count` bytes, or what came within `limitMs`.
@@ -67,12 +64,12 @@ public:
         std::vector<std::uint8_t> out;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
         while (out.size() < count && std::chrono::steady_clock::now() < deadline) {
-            pollfd pfd{master_, POLLIN, 0};
+            pollfd pfd{master_.get(), POLLIN, 0};
             if (::poll(&pfd, 1, 10) <= 0) {
                 continue;
             }
             std::uint8_t buf[256];
-            const ssize_t n = ::read(master_, buf, std::min(sizeof buf, count - out.size()));
+            const ssize_t n = ::read(master_.get(), buf, std::min(sizeof buf, count - out.size()));
             if (n > 0) {
                 out.insert(out.end(), buf, buf + n);
             }
@@ -81,8 +78,8 @@ public:
     }
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
+    base::UniqueFd master_;
+    base::UniqueFd slave_;
     std::string path_;
 };
 

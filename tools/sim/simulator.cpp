@@ -60,13 +60,6 @@ bool setNonBlocking(int fd) {
     return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-void closeFd(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
 sockaddr_in socketAddress(in_addr address, std::uint16_t port) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
@@ -152,21 +145,21 @@ struct Simulator::Device {
     // network
     in_addr address{};
     std::uint16_t tcpPort = 0;
-    int listenFd = -1;
-    int clientFd = -1;
-    int udp8000 = -1;
-    int udpModule = -1;
-    int udpSsdp = -1;
+    base::UniqueFd listenFd;
+    base::UniqueFd clientFd;
+    base::UniqueFd udp8000;
+    base::UniqueFd udpModule;
+    base::UniqueFd udpSsdp;
     // Inside a namespace of its own: searches sent to the broadcast address
     // arrive only on sockets bound to any address.
-    int anySearch8000 = -1;
-    int anySearchModule = -1;
+    base::UniqueFd anySearch8000;
+    base::UniqueFd anySearchModule;
     unsigned discovery = DiscoveryAll;
     std::optional<EventLoop::TimerId> announceTimer;
 
     // serial
-    int masterFd = -1;
-    int slaveFd = -1;
+    base::UniqueFd masterFd;
+    base::UniqueFd slaveFd;
     std::string ptyPath;
     std::string link;
     bool plugged = false;
@@ -185,17 +178,13 @@ Simulator::~Simulator() {
             stopNetwork(*d);
         }
     }
-    for (auto& c : controlClients_) {
-        closeFd(c.fd);
-    }
-    closeFd(controlFd_);
-    if (signalPipe_[1] >= 0) {
+    controlClients_.clear();
+    controlFd_.reset();
+    if (signalPipe_[1]) {
         signalWriteFd = -1;
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
     }
-    closeFd(signalPipe_[0]);
-    closeFd(signalPipe_[1]);
 }
 
 bool Simulator::start() {
@@ -283,7 +272,7 @@ bool Simulator::start() {
     for (const auto& d : devices_) {
         out_ << deviceLine(*d) << "\n";
     }
-    if (controlFd_ >= 0) {
+    if (controlFd_) {
         out_ << "control 127.0.0.1:" << controlPort_ << "\n";
     }
     out_ << "ready" << std::endl;
@@ -312,21 +301,24 @@ void Simulator::run() {
 }
 
 void Simulator::watchSignals() {
-    if (::pipe(signalPipe_.data()) != 0) {
+    std::array<int, 2> ends{-1, -1};
+    if (::pipe(ends.data()) != 0) {
         return;
     }
-    setNonBlocking(signalPipe_[0]);
-    setNonBlocking(signalPipe_[1]);
-    signalWriteFd = signalPipe_[1];
+    signalPipe_[0].reset(ends[0]);
+    signalPipe_[1].reset(ends[1]);
+    setNonBlocking(signalPipe_[0].get());
+    setNonBlocking(signalPipe_[1].get());
+    signalWriteFd = signalPipe_[1].get();
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    loop_.watch(signalPipe_[0], POLLIN, [this](short) {
+    loop_.watch(signalPipe_[0].get(), POLLIN, [this](short) {
         char drain[16];
-        while (::read(signalPipe_[0], drain, sizeof drain) > 0) {
+        while (::read(signalPipe_[0].get(), drain, sizeof drain) > 0) {
         }
         loop_.stop();
     });
@@ -385,23 +377,25 @@ std::string Simulator::startNetwork(Device& d) {
     d.udp8000 = openUdp(d.address, searches ? options_.port8000 : 0, options_.namespaceOk);
     d.udpModule = openUdp(d.address, searches ? options_.modulePort : 0, options_.namespaceOk);
     d.udpSsdp = openUdp(d.address, 0, false);
-    if (d.udp8000 < 0 || d.udpModule < 0 || d.udpSsdp < 0) {
+    if (!d.udp8000 || !d.udpModule || !d.udpSsdp) {
         return "device " + std::to_string(d.number) + ": cannot open discovery sockets";
     }
-    loop_.watch(d.udp8000, POLLIN, [this, &d](short) { readSearch(d, d.udp8000, false); });
-    loop_.watch(d.udpModule, POLLIN, [this, &d](short) { readSearch(d, d.udpModule, true); });
+    loop_.watch(d.udp8000.get(), POLLIN,
+                [this, &d](short) { readSearch(d, d.udp8000.get(), false); });
+    loop_.watch(d.udpModule.get(), POLLIN,
+                [this, &d](short) { readSearch(d, d.udpModule.get(), true); });
     if (options_.namespaceOk) {
         in_addr any{};
         any.s_addr = htonl(INADDR_ANY);
         d.anySearch8000 = openUdp(any, options_.port8000, true);
         d.anySearchModule = openUdp(any, options_.modulePort, true);
-        if (d.anySearch8000 >= 0) {
-            loop_.watch(d.anySearch8000, POLLIN,
-                        [this, &d](short) { readSearch(d, d.anySearch8000, false); });
+        if (d.anySearch8000) {
+            loop_.watch(d.anySearch8000.get(), POLLIN,
+                        [this, &d](short) { readSearch(d, d.anySearch8000.get(), false); });
         }
-        if (d.anySearchModule >= 0) {
-            loop_.watch(d.anySearchModule, POLLIN,
-                        [this, &d](short) { readSearch(d, d.anySearchModule, true); });
+        if (d.anySearchModule) {
+            loop_.watch(d.anySearchModule.get(), POLLIN,
+                        [this, &d](short) { readSearch(d, d.anySearchModule.get(), true); });
         }
     }
     return {};
@@ -410,56 +404,57 @@ std::string Simulator::startNetwork(Device& d) {
 void Simulator::stopNetwork(Device& d) {
     closeClient(d);
     closeListener(d);
-    for (int* fd : {&d.udp8000, &d.udpModule, &d.udpSsdp, &d.anySearch8000, &d.anySearchModule}) {
-        if (*fd >= 0) {
-            loop_.unwatch(*fd);
-            closeFd(*fd);
+    for (base::UniqueFd* fd :
+         {&d.udp8000, &d.udpModule, &d.udpSsdp, &d.anySearch8000, &d.anySearchModule}) {
+        if (*fd) {
+            loop_.unwatch(fd->get());
+            fd->reset();
         }
     }
 }
 
 bool Simulator::openListener(Device& d) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    base::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd) {
         return false;
     }
     const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     const sockaddr_in sa = socketAddress(d.address, d.tcpPort);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(fd, ListenBacklog) != 0) {
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(fd.get(), ListenBacklog) != 0) {
         const int saved = errno;
-        ::close(fd);
+        fd.reset();
         errno = saved;
         return false;
     }
-    d.listenFd = fd;
-    d.tcpPort = boundPort(fd); // a port chosen by the system stays the device's port
-    loop_.watch(fd, POLLIN, [this, &d](short) { acceptClient(d); });
+    d.listenFd = std::move(fd);
+    d.tcpPort = boundPort(d.listenFd.get()); // a port chosen by the system stays the device's port
+    loop_.watch(d.listenFd.get(), POLLIN, [this, &d](short) { acceptClient(d); });
     return true;
 }
 
 void Simulator::closeListener(Device& d) {
-    if (d.listenFd >= 0) {
-        loop_.unwatch(d.listenFd);
-        closeFd(d.listenFd);
+    if (d.listenFd) {
+        loop_.unwatch(d.listenFd.get());
+        d.listenFd.reset();
     }
 }
 
 void Simulator::acceptClient(Device& d) {
-    const int fd = ::accept4(d.listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) {
+    base::UniqueFd fd(::accept4(d.listenFd.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (!fd) {
         return;
     }
     // One client at a time: a new connection takes the place of the old one.
     closeClient(d);
     const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    d.clientFd = fd;
+    ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    d.clientFd = std::move(fd);
     ++d.connection;
     d.framesOnConnection = 0;
     d.logic.resetReceiver();
-    loop_.watch(fd, POLLIN, [this, &d](short revents) {
+    loop_.watch(d.clientFd.get(), POLLIN, [this, &d](short revents) {
         if ((revents & POLLOUT) != 0) {
             flushOut(d);
         }
@@ -470,9 +465,9 @@ void Simulator::acceptClient(Device& d) {
 }
 
 void Simulator::closeClient(Device& d) {
-    if (d.clientFd >= 0) {
-        loop_.unwatch(d.clientFd);
-        closeFd(d.clientFd);
+    if (d.clientFd) {
+        loop_.unwatch(d.clientFd.get());
+        d.clientFd.reset();
         ++d.connection;
         d.pendingOut.clear();
     }
@@ -480,7 +475,7 @@ void Simulator::closeClient(Device& d) {
 
 void Simulator::readClient(Device& d) {
     std::array<std::uint8_t, ReadBufferSize> buffer{};
-    const ssize_t n = ::read(d.clientFd, buffer.data(), buffer.size());
+    const ssize_t n = ::read(d.clientFd.get(), buffer.data(), buffer.size());
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
         closeClient(d);
         return;
@@ -509,31 +504,30 @@ bool Simulator::plug(Device& d) {
     if (d.plugged) {
         return true;
     }
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master < 0) {
+    base::UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!master) {
         return false;
     }
     const char* name = nullptr;
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
-        (name = ::ptsname(master)) == nullptr) {
-        ::close(master);
+    if (::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0 ||
+        (name = ::ptsname(master.get())) == nullptr) {
         return false;
     }
     d.ptyPath = name;
     // The USB port's line: 9600 baud, 8 data bits, no parity, 1 stop bit, raw.
     termios tio{};
-    if (::tcgetattr(master, &tio) == 0) {
+    if (::tcgetattr(master.get(), &tio) == 0) {
         ::cfmakeraw(&tio);
         tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | CSTOPB | CSIZE | CRTSCTS);
         tio.c_cflag |= CS8 | CLOCAL | CREAD;
         ::cfsetispeed(&tio, B9600);
         ::cfsetospeed(&tio, B9600);
-        ::tcsetattr(master, TCSANOW, &tio);
+        ::tcsetattr(master.get(), TCSANOW, &tio);
     }
     // Holding the far side open keeps the master readable while no program
     // has the port open; the bytes it receives are never read here.
-    d.slaveFd = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    d.masterFd = master;
+    d.slaveFd.reset(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    d.masterFd = std::move(master);
     d.plugged = true;
     ++d.connection;
     d.logic.resetReceiver();
@@ -544,7 +538,7 @@ bool Simulator::plug(Device& d) {
                  << std::strerror(errno) << "\n";
         }
     }
-    loop_.watch(master, POLLIN, [this, &d](short revents) {
+    loop_.watch(d.masterFd.get(), POLLIN, [this, &d](short revents) {
         if ((revents & POLLOUT) != 0) {
             flushOut(d);
         }
@@ -559,9 +553,9 @@ void Simulator::unplug(Device& d) {
     if (!d.plugged) {
         return;
     }
-    loop_.unwatch(d.masterFd);
-    closeFd(d.masterFd);
-    closeFd(d.slaveFd);
+    loop_.unwatch(d.masterFd.get());
+    d.masterFd.reset();
+    d.slaveFd.reset();
     d.plugged = false;
     ++d.connection;
     d.pendingOut.clear();
@@ -572,15 +566,15 @@ void Simulator::unplug(Device& d) {
 
 void Simulator::readSerial(Device& d) {
     std::array<std::uint8_t, ReadBufferSize> buffer{};
-    const ssize_t n = ::read(d.masterFd, buffer.data(), buffer.size());
+    const ssize_t n = ::read(d.masterFd.get(), buffer.data(), buffer.size());
     if (n > 0) {
         // A program that opens the port may claim it exclusively. A USB port
         // drops that claim when the program closes it, but the descriptor held
         // here keeps the pseudo-terminal alive and with it the claim, so that
         // program could not open the port a second time. Its bytes show it has
         // the port open now; the claim is released for its next opening.
-        if (d.slaveFd >= 0) {
-            ::ioctl(d.slaveFd, TIOCNXCL);
+        if (d.slaveFd) {
+            ::ioctl(d.slaveFd.get(), TIOCNXCL);
         }
         handleBytes(d, std::span(buffer.data(), static_cast<std::size_t>(n)));
         return;
@@ -590,9 +584,8 @@ void Simulator::readSerial(Device& d) {
     }
     // The far side hung up (someone closed the held descriptor): hold it open
     // again, or give the port up rather than wake up for nothing forever.
-    closeFd(d.slaveFd);
-    d.slaveFd = ::open(d.ptyPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (d.slaveFd < 0) {
+    d.slaveFd.reset(::open(d.ptyPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!d.slaveFd) {
         unplug(d);
         out_ << deviceLine(d) << std::endl;
     }
@@ -601,7 +594,7 @@ void Simulator::readSerial(Device& d) {
 // ---- answers ----------------------------------------------------------------
 
 int Simulator::outputFd(const Device& d) const {
-    return d.serial ? d.masterFd : d.clientFd;
+    return d.serial ? d.masterFd.get() : d.clientFd.get();
 }
 
 void Simulator::handleBytes(Device& d, std::span<const std::uint8_t> bytes) {
@@ -692,23 +685,22 @@ void Simulator::logFrame(const Device& d, protocol::FrameBytes frame) {
 
 // ---- discovery --------------------------------------------------------------
 
-int Simulator::openUdp(in_addr address, std::uint16_t port, bool shared) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
+base::UniqueFd Simulator::openUdp(in_addr address, std::uint16_t port, bool shared) {
+    base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fd) {
+        return fd;
     }
     if (shared) {
         const int one = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     }
     sockaddr_in sa = socketAddress(address, port);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
         // The port is taken on this address; answers from any port still find
         // the application, which looks only at the source address.
         sa.sin_port = 0;
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-            ::close(fd);
-            return -1;
+        if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+            return {};
         }
     }
     return fd;
@@ -727,13 +719,13 @@ void Simulator::scheduleAnnounce(Device& d, std::chrono::milliseconds delay) {
 
 void Simulator::announce(Device& d) {
     if ((d.discovery & DiscoveryPort8000) != 0) {
-        sendDatagram(d.udp8000, port8000Answer(d), options_.appAddress, options_.port8000);
+        sendDatagram(d.udp8000.get(), port8000Answer(d), options_.appAddress, options_.port8000);
     }
     if ((d.discovery & DiscoverySsdp) != 0) {
-        sendDatagram(d.udpSsdp, ssdpAnnouncement(d), options_.appAddress, options_.ssdpPort);
+        sendDatagram(d.udpSsdp.get(), ssdpAnnouncement(d), options_.appAddress, options_.ssdpPort);
     }
     if ((d.discovery & DiscoveryModule) != 0) {
-        sendDatagram(d.udpModule, moduleAnswer(d), options_.appAddress, options_.modulePort);
+        sendDatagram(d.udpModule.get(), moduleAnswer(d), options_.appAddress, options_.modulePort);
     }
 }
 
@@ -750,10 +742,10 @@ void Simulator::readSearch(Device& d, int fd, bool moduleSocket) {
     if (moduleSocket) {
         const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
         if (text.starts_with(ModuleSearch)) {
-            sendDatagram(d.udpModule, moduleAnswer(d), from.sin_addr, options_.modulePort);
+            sendDatagram(d.udpModule.get(), moduleAnswer(d), from.sin_addr, options_.modulePort);
         }
     } else if (std::ranges::equal(data, Port8000Search)) {
-        sendDatagram(d.udp8000, port8000Answer(d), from.sin_addr, options_.port8000);
+        sendDatagram(d.udp8000.get(), port8000Answer(d), from.sin_addr, options_.port8000);
     }
 }
 
@@ -833,7 +825,7 @@ std::string Simulator::stateLine(const Device& d) const {
     line << " temperature " << st.temperatureReading << " flags " << int{st.flags[0]} << ","
          << int{st.flags[1]} << "," << int{st.flags[2]} << "," << int{st.flags[3]} << " burning "
          << int{d.logic.burnIn.count} << "," << d.logic.burnIn.minutes << " client "
-         << ((d.serial ? d.plugged : d.clientFd >= 0) ? 1 : 0) << " name " << d.logic.name();
+         << ((d.serial ? d.plugged : d.clientFd.valid()) ? 1 : 0) << " name " << d.logic.name();
     return line.str();
 }
 
@@ -892,7 +884,7 @@ std::string Simulator::applyCommand(Device& d, const ControlCommand& cmd) {
         d.faults.refuse = cmd.on;
         if (cmd.on) {
             closeListener(d);
-        } else if (d.listenFd < 0 && !openListener(d)) {
+        } else if (!d.listenFd && !openListener(d)) {
             return "error cannot listen again: " + std::string(std::strerror(errno));
         }
     } else if (v == "drop") {
@@ -938,42 +930,37 @@ std::string Simulator::applyCommand(Device& d, const ControlCommand& cmd) {
 }
 
 bool Simulator::openControlPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    base::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     in_addr local{};
     ::inet_pton(AF_INET, "127.0.0.1", &local);
     const sockaddr_in sa = socketAddress(local, static_cast<std::uint16_t>(options_.controlPort));
     const int one = 1;
-    if (fd >= 0) {
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (fd) {
+        ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     }
-    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(fd, ListenBacklog) != 0) {
+    if (!fd || ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(fd.get(), ListenBacklog) != 0) {
         err_ << "tq50r-sim: cannot open the control port: " << std::strerror(errno) << "\n";
-        if (fd >= 0) {
-            ::close(fd);
-        }
         return false;
     }
-    controlFd_ = fd;
-    controlPort_ = boundPort(fd);
-    loop_.watch(fd, POLLIN, [this](short) {
-        const int client = ::accept4(controlFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (client < 0) {
+    controlFd_ = std::move(fd);
+    controlPort_ = boundPort(controlFd_.get());
+    loop_.watch(controlFd_.get(), POLLIN, [this](short) {
+        base::UniqueFd client(
+            ::accept4(controlFd_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!client || controlClients_.size() >= MaxControlClients) {
             return;
         }
-        if (controlClients_.size() >= MaxControlClients) {
-            ::close(client);
-            return;
-        }
-        controlClients_.push_back(ControlClient{client, {}});
-        loop_.watch(client, POLLIN, [this, client](short) { readControlClient(client); });
+        const int clientFd = client.get();
+        controlClients_.push_back(ControlClient{std::move(client), {}});
+        loop_.watch(clientFd, POLLIN, [this, clientFd](short) { readControlClient(clientFd); });
     });
     return true;
 }
 
 void Simulator::readControlClient(int fd) {
     auto it = std::find_if(controlClients_.begin(), controlClients_.end(),
-                           [fd](const ControlClient& c) { return c.fd == fd; });
+                           [fd](const ControlClient& c) { return c.fd.get() == fd; });
     if (it == controlClients_.end()) {
         return;
     }
@@ -981,8 +968,7 @@ void Simulator::readControlClient(int fd) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
         loop_.unwatch(fd);
-        ::close(fd);
-        controlClients_.erase(it);
+        controlClients_.erase(it); // closes it
         return;
     }
     if (n < 0) {

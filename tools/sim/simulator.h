@@ -3,6 +3,7 @@
 // interface. Device decisions live in SimDevice; this class moves bytes.
 #pragma once
 
+#include "base/unique_fd.h"
 #include "control.h"
 #include "event_loop.h"
 #include "faults.h"
@@ -41,7 +42,7 @@ public:
 private:
     struct Device;
     struct ControlClient {
-        int fd = -1;
+        base::UniqueFd fd;
         std::string buffer;
     };
 
@@ -67,7 +68,7 @@ private:
     // A UDP socket on address:port, or on an ephemeral port of that address
     // when the port is taken. `shared` lets sockets of several devices share
     // the port (namespace mode).
-    int openUdp(in_addr address, std::uint16_t port, bool shared);
+    base::UniqueFd openUdp(in_addr address, std::uint16_t port, bool shared);
     void scheduleAnnounce(Device& d, std::chrono::milliseconds delay);
     void announce(Device& d);
     // A datagram on one of the device's search sockets; answers leave from
@@ -97,11 +98,11 @@ private:
     std::mt19937 rng_;
     std::chrono::steady_clock::time_point startTime_;
     std::vector<std::unique_ptr<Device>> devices_;
-    int controlFd_ = -1;
+    base::UniqueFd controlFd_;
     std::uint16_t controlPort_ = 0;
     std::vector<ControlClient> controlClients_;
     std::string stdinBuffer_;
-    std::array<int, 2> signalPipe_{-1, -1};
+    std::array<base::UniqueFd, 2> signalPipe_;
 };
 
 } // namespace tq50r::sim
