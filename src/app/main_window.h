@@ -37,6 +37,10 @@ class DevicePaintBox;
 } // namespace ui
 } // namespace tq50r::devices
 
+namespace tq50r::platform {
+class ClockTimer;
+} // namespace tq50r::platform
+
 namespace tq50r::editor {
 class EqEditor;
 class EqSender;
@@ -189,8 +193,8 @@ private:
     QAction* RemoveDeviceItem = nullptr;
     QAction* BurningItem = nullptr;
 
-    QTimer* InputDecTimer = nullptr;
-    QTimer* InputAddTimer = nullptr;
+    platform::ClockTimer* InputDecTimer = nullptr;
+    platform::ClockTimer* InputAddTimer = nullptr;
     QTimer* SearchTimer = nullptr;
     QTimer* ReadStateTimer = nullptr;
 };

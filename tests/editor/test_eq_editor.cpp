@@ -6,8 +6,10 @@
 #include "editor/skin.h"
 #include "editor/spin_button.h"
 #include "eq/operations.h"
+#include "platform/clock_timer.h"
 #include "plot/fft_draw_widget.h"
 #include "protocol/frames.h"
+#include "support/manual_clock.h"
 
 #include <QApplication>
 #include <QImage>
@@ -51,7 +53,7 @@ protected:
         panel4 = new QWidget(window.get());
         panel4->setGeometry(0, 250, 505, 353);
         setting = eq::startSetting();
-        editor = std::make_unique<EqEditor>(panel2, panel4, setting, sender, nullptr);
+        editor = std::make_unique<EqEditor>(panel2, panel4, setting, sender, nullptr, &clock);
     }
 
     // Ends the settle pause after a whole setting, as its timer does.
@@ -97,6 +99,7 @@ protected:
         EXPECT_EQ(editor->gainReadout(n)->text(), readout);
     }
 
+    testing::ManualClock clock;
     std::unique_ptr<QWidget> window;
     QWidget* panel2 = nullptr;
     QWidget* panel4 = nullptr;
@@ -172,18 +175,22 @@ TEST_F(EqEditorTest, TypeCyclingMovesAShelfToOneKilohertz) {
 }
 
 TEST_F(EqEditorTest, HoldingTrimDownStepsToMinus18AndLowersTheWholeCurve) {
+    using Ms = std::chrono::milliseconds;
     setting.band(2).gainIndex = 12; // +6 dB so the curve is not flat
     editor->updateBand(2);
     const eq::TotalResponse before = editor->totalResponse();
 
+    // -1 at once, then one step per 150 ms held.
     editor->TrimDecDown();
     EXPECT_EQ(setting.trimDb, -1);
-    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), TrimDecPressed);
-    ASSERT_TRUE(editor->inputDecTimer()->isActive());
-    EXPECT_EQ(editor->inputDecTimer()->interval(), TrimRepeatMs);
-    for (int tick = 0; tick < 25; ++tick) { // more ticks than steps: the limit holds
-        editor->InputDecTimerTimer();
-    }
+    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), 3);
+    clock.advance(Ms(149));
+    EXPECT_EQ(setting.trimDb, -1);
+    clock.advance(Ms(1));
+    EXPECT_EQ(setting.trimDb, -2);
+    clock.advance(Ms(150 * 16 - 1));
+    EXPECT_EQ(setting.trimDb, -17);
+    clock.advance(Ms(1 + 150 * 8)); // past -18 the ticks change nothing
     EXPECT_EQ(setting.trimDb, -18);
     EXPECT_EQ(editor->trimEdit()->text(), "-18");
     for (std::size_t i = 0; i < before.size(); ++i) {
@@ -191,7 +198,7 @@ TEST_F(EqEditorTest, HoldingTrimDownStepsToMinus18AndLowersTheWholeCurve) {
     }
     editor->TrimDecUp();
     EXPECT_FALSE(editor->inputDecTimer()->isActive());
-    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), TrimDecReleased);
+    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), 2);
 
     // A press at the limit changes nothing and starts no repetition.
     editor->TrimDecDown();
@@ -199,9 +206,13 @@ TEST_F(EqEditorTest, HoldingTrimDownStepsToMinus18AndLowersTheWholeCurve) {
     EXPECT_FALSE(editor->inputDecTimer()->isActive());
     editor->TrimDecUp();
     editor->TrimAddDown();
-    EXPECT_EQ(setting.trimDb, -17);
-    EXPECT_TRUE(editor->inputAddTimer()->isActive());
+    EXPECT_EQ(editor->trimAddImg()->pictureIndex(), 1);
+    clock.advance(Ms(300));
+    EXPECT_EQ(setting.trimDb, -15);
     editor->TrimAddUp();
+    clock.advance(Ms(300));
+    EXPECT_EQ(setting.trimDb, -15);
+    EXPECT_EQ(editor->trimAddImg()->pictureIndex(), 0);
     EXPECT_TRUE(sender.sent.empty());
 }
 
@@ -449,7 +460,10 @@ TEST_F(EqEditorTest, EditsDuringTheSettlePauseTakeEffect) {
     editor->trackBar(1)->setPosition(-5);
     EXPECT_EQ(setting.band(1).bandType(), eq::EqBandType::LowShelf);
     EXPECT_EQ(setting.band(1).gainIndex, 14);
-    settle();
+    clock.advance(std::chrono::milliseconds(511)); // the pause lasts 512 ms
+    EXPECT_TRUE(editor->isSettling());
+    clock.advance(std::chrono::milliseconds(1));
+    EXPECT_FALSE(editor->isSettling());
 
     sender.isConnected = true;
     editor->applySetting(protocol::ResetBlock);
