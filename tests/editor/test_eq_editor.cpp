@@ -129,11 +129,23 @@ TEST_F(EqEditorTest, ControlsSitWhereThePanelPutsThem) {
         EXPECT_FALSE(w->toolTip().isEmpty());
     }
     EXPECT_EQ(panel4->findChild<QWidget*>("EQ3TrackBar")->property("Tag").toInt(), 3);
+    EXPECT_EQ(panel4->findChild<QWidget*>("PaintBox2")->geometry(), QRect(168, 168, 65, 169));
+    const std::pair<const char*, QPoint> labels[] = {
+        {"TrimCaption", {24, 16}}, {"TypeCaption", {24, 72}},  {"FrequencyCaption", {8, 96}},
+        {"QCaption", {32, 136}},   {"GainCaption", {24, 248}}, {"Label1", {220, 16}},
+        {"Label2", {286, 16}},     {"Label3", {328, 14}}};
+    for (const auto& [name, at] : labels) {
+        EXPECT_EQ(panel4->findChild<QWidget*>(name)->pos(), at) << name;
+    }
     auto* plot = panel2->findChild<QWidget*>("FFTDraw1");
     ASSERT_NE(plot, nullptr);
-    EXPECT_EQ(plot->geometry(), layout::Plot);
-    for (const char* strip : {"LeftPaintBox", "BottomPaintBox", "RightPaintBox"}) {
-        EXPECT_NE(panel2->findChild<QWidget*>(strip), nullptr) << strip;
+    EXPECT_EQ(plot->geometry(), QRect(40, 12, 809, 201));
+    const std::pair<const char*, QSize> strips[] = {
+        {"LeftPaintBox", {33, 217}}, {"BottomPaintBox", {809, 17}}, {"RightPaintBox", {33, 225}}};
+    for (const auto& [name, size] : strips) {
+        auto* strip = panel2->findChild<QWidget*>(name);
+        ASSERT_NE(strip, nullptr) << name;
+        EXPECT_EQ(strip->size(), size) << name;
     }
 }
 
@@ -152,7 +164,7 @@ TEST_F(EqEditorTest, StartShowsTheStartSetting) {
     // A flat setting gives a flat 0 dB curve and the graph holds it.
     int points = 0;
     ASSERT_TRUE(editor->plot()->GetPlotNumPoints(CurveIndex, points));
-    EXPECT_EQ(points, eq::ResponsePointCount);
+    EXPECT_EQ(points, 1024);
     EXPECT_DOUBLE_EQ(
         *std::max_element(editor->totalResponse().begin(), editor->totalResponse().end()), 0.0);
 }
@@ -419,7 +431,7 @@ TEST_F(EqEditorTest, BypassedSettingDisablesEditingButOnBandsComeBack) {
     editor->applySetting(protocol::buildParameterBlock(other, false));
     EXPECT_TRUE(setting.bypass);
     EXPECT_EQ(editor->trimEdit()->text(), "-5");
-    EXPECT_EQ(editor->bpImage()->pictureIndex(), BypassOnSetting);
+    EXPECT_EQ(editor->bpImage()->pictureIndex(), 2); // bypassed, after a whole setting
     EXPECT_FALSE(editor->trimAddImg()->isEnabled());
     EXPECT_FALSE(editor->eqImage(1)->isEnabled());
     EXPECT_FALSE(editor->plot()->isEnabled());
@@ -440,7 +452,7 @@ TEST_F(EqEditorTest, DisablingEditingEndsATrimHoldAndAMarkerDrag) {
 
     editor->setEditControlsEnabled(false);
     EXPECT_FALSE(editor->inputDecTimer()->isActive());
-    EXPECT_EQ(dec->pictureIndex(), TrimDecReleased);
+    EXPECT_EQ(dec->pictureIndex(), 2); // trim - released
     EXPECT_EQ(editor->selectedBand(), -1);
 
     editor->setEditControlsEnabled(true);
@@ -656,15 +668,17 @@ TEST_F(EqEditorTest, UndoTakesBackWholeGesturesOfflineAndConnected) {
 
 // No label of the frequency strip runs past its end, where the panel would cut it off.
 TEST(AxisStrips, HzLabelsStayInsideTheStrip) {
-    QImage image(BottomStripWidthPx + 40, BottomStripHeightPx, QImage::Format_RGB32);
+    constexpr int StripWidth = 809;
+    constexpr int StripHeight = 17;
+    QImage image(StripWidth + 40, StripHeight, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter p(&image);
-    BottomBoxPaint(p, BottomStripWidthPx, BottomStripHeightPx);
+    BottomBoxPaint(p, StripWidth, StripHeight);
     p.end();
     int inkColumns = 0;
-    for (int x = BottomStripWidthPx - 30; x < image.width(); ++x) {
+    for (int x = StripWidth - 30; x < image.width(); ++x) {
         for (int y = 0; y < image.height(); ++y) {
-            const bool inside = x < BottomStripWidthPx;
+            const bool inside = x < StripWidth;
             const bool ink = qRed(image.pixel(x, y)) > 120;
             EXPECT_FALSE(!inside && image.pixel(x, y) != qRgb(0, 0, 0)) << x << "," << y;
             inkColumns += inside && ink ? 1 : 0;
