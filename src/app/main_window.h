@@ -113,6 +113,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -164,6 +165,7 @@ private:
     std::unique_ptr<PresetFlow> presets_;
     StatusRow* statusRow_ = nullptr;
     bool shownOnce_ = false;
+    bool discoveryStarted_ = false;
 
     QPushButton* RefreshBtn = nullptr;
     QScrollArea* DeviceBox = nullptr;
