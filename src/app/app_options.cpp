@@ -32,11 +32,16 @@ ParsedOptions parseAppOptions(const QStringList& args) {
         QStringLiteral("Wait this long after start-up before the screenshot (default 300; up "
                        "to 60000), e.g. to let devices be found."),
         QStringLiteral("MS"));
+    const QCommandLineOption firstPaintOption(
+        QStringLiteral("quit-after-first-paint"),
+        QStringLiteral("Developers: quit as soon as the window has been painted once, to measure "
+                       "the start-up."));
     parser.addOption(versionOption);
     parser.addOption(loopbackOption);
     parser.addOption(serialOption);
     parser.addOption(screenshotOption);
     parser.addOption(screenshotDelayOption);
+    parser.addOption(firstPaintOption);
 
     ParsedOptions result;
     const bool understood = parser.parse(args);
@@ -62,6 +67,7 @@ ParsedOptions parseAppOptions(const QStringList& args) {
     result.options.loopbackOnly = parser.isSet(loopbackOption);
     result.options.extraSerialPorts = parser.values(serialOption);
     result.options.screenshotPath = parser.value(screenshotOption);
+    result.options.quitAfterFirstPaint = parser.isSet(firstPaintOption);
     if (parser.isSet(screenshotOption) && result.options.screenshotPath.isEmpty())
         result.error = QStringLiteral("--screenshot needs a file name");
     if (parser.isSet(screenshotDelayOption)) {

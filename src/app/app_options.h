@@ -21,6 +21,8 @@ struct AppOptions {
     // Render the window after start-up to this PNG file, then quit.
     QString screenshotPath;
     int screenshotDelayMs = DefaultScreenshotDelayMs;
+    // Developers: quit as soon as the window has been painted once (start-up measurements).
+    bool quitAfterFirstPaint = false;
     // Not on the command line: tests move the discovery ports and choose the serial ports.
     devices::DiscoveryOptions discovery;
     devices::SerialScan::PortLister serialPortLister;

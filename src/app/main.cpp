@@ -8,6 +8,7 @@
 #include "editor/skin.h"
 #include "platform/serial_ports.h"
 #include "tq50r_version.h"
+#include "widgets/first_paint.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     tq50r::app::TForm1& form = *window;
+    if (parsed.options.quitAfterFirstPaint)
+        new tq50r::widgets::QuitAfterFirstPaint(&form);
     form.show();
 
     if (!parsed.options.screenshotPath.isEmpty()) {

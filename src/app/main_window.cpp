@@ -525,7 +525,17 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     setWindowTitle(title_);
     centreOnScreen();
-    startDiscoveryRooms();
+    // The device search starts right after the window's first paint (event()).
+}
+
+bool TForm1::event(QEvent* event) {
+    // Sockets and the serial scan are nothing the first picture shows: the search starts once
+    // the shown window has been painted, so that the window is on the screen sooner.
+    if (event->type() == QEvent::Paint && !discoveryStarted_ && isVisible()) {
+        discoveryStarted_ = true;
+        QMetaObject::invokeMethod(this, &TForm1::startDiscoveryRooms, Qt::QueuedConnection);
+    }
+    return QMainWindow::event(event);
 }
 
 void TForm1::centreOnScreen() {

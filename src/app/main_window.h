@@ -37,6 +37,10 @@ class DevicePaintBox;
 } // namespace ui
 } // namespace tq50r::devices
 
+namespace tq50r::platform {
+class ClockTimer;
+} // namespace tq50r::platform
+
 namespace tq50r::editor {
 class EqEditor;
 class EqSender;
@@ -109,6 +113,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -160,6 +165,7 @@ private:
     std::unique_ptr<PresetFlow> presets_;
     StatusRow* statusRow_ = nullptr;
     bool shownOnce_ = false;
+    bool discoveryStarted_ = false;
 
     QPushButton* RefreshBtn = nullptr;
     QScrollArea* DeviceBox = nullptr;
@@ -189,8 +195,8 @@ private:
     QAction* RemoveDeviceItem = nullptr;
     QAction* BurningItem = nullptr;
 
-    QTimer* InputDecTimer = nullptr;
-    QTimer* InputAddTimer = nullptr;
+    platform::ClockTimer* InputDecTimer = nullptr;
+    platform::ClockTimer* InputAddTimer = nullptr;
     QTimer* SearchTimer = nullptr;
     QTimer* ReadStateTimer = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "editor/spin_button.h"
 #include "eq/encoding.h"
 #include "eq/operations.h"
+#include "platform/clock_timer.h"
 #include "plot/core/main_graph.h"
 #include "plot/fft_draw_widget.h"
 #include "protocol/frames.h"
@@ -16,7 +17,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
@@ -112,9 +112,9 @@ int wheelNotches(const QWheelEvent& event, int& remainder) {
 } // namespace
 
 EqEditor::EqEditor(QWidget* panel2, QWidget* panel4, eq::EqSetting& setting, EqSender& sender,
-                   QObject* parent)
+                   QObject* parent, platform::TimerClock* clock)
     : QObject(parent), setting_(setting), sender_(sender) {
-    buildPanel4(panel4);
+    buildPanel4(panel4, clock);
     buildPlotPanel(panel2);
     setUpPlot();
     faderSyncState_ = 0;
@@ -128,7 +128,7 @@ EqEditor::~EqEditor() = default;
 
 // ---- construction ---------------------------------------------------------------------------
 
-void EqEditor::buildPanel4(QWidget* panel4) {
+void EqEditor::buildPanel4(QWidget* panel4, platform::TimerClock* clock) {
     panel4->resize(layout::PanelWidthPx, layout::PanelHeightPx);
     setBackground(panel4, theme::PanelRgb);
 
@@ -185,12 +185,12 @@ void EqEditor::buildPanel4(QWidget* panel4) {
         // It lies over the fader's empty lowest rows; the fader keeps the mouse there.
         b.gainReadout->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-        b.freqButton = new TCSpinButton(panel4);
+        b.freqButton = new TCSpinButton(panel4, clock);
         b.freqButton->setObjectName(QStringLiteral("EQ%1FreqCButton").arg(n));
         b.freqButton->setGeometry(bandRect(layout::FreqCButton, n));
         b.freqButton->setToolTip(QStringLiteral("Band %1 frequency step").arg(n));
 
-        b.qButton = new TCSpinButton(panel4);
+        b.qButton = new TCSpinButton(panel4, clock);
         b.qButton->setObjectName(QStringLiteral("EQ%1QCButton").arg(n));
         b.qButton->setGeometry(bandRect(layout::QCButton, n));
         b.qButton->setToolTip(QStringLiteral("Band %1 Q step").arg(n));
@@ -324,19 +324,19 @@ void EqEditor::buildPanel4(QWidget* panel4) {
     label2_->setAccessibleName(QStringLiteral("Hover field"));
     label3_->setAccessibleName(QStringLiteral("Hover value"));
 
-    inputAddTimer_ = new QTimer(this);
+    inputAddTimer_ = new platform::ClockTimer(this, clock);
     inputAddTimer_->setObjectName(QStringLiteral("InputAddTimer"));
     inputAddTimer_->setInterval(TrimRepeatMs);
-    connect(inputAddTimer_, &QTimer::timeout, this, &EqEditor::InputAddTimerTimer);
-    settleTimer_ = new QTimer(this);
+    connect(inputAddTimer_, &platform::ClockTimer::timeout, this, &EqEditor::InputAddTimerTimer);
+    settleTimer_ = new platform::ClockTimer(this, clock);
     settleTimer_->setObjectName(QStringLiteral("SettlePause"));
     settleTimer_->setSingleShot(true);
     settleTimer_->setInterval(SettleMs);
-    connect(settleTimer_, &QTimer::timeout, this, &EqEditor::SettleTimerTimer);
-    inputDecTimer_ = new QTimer(this);
+    connect(settleTimer_, &platform::ClockTimer::timeout, this, &EqEditor::SettleTimerTimer);
+    inputDecTimer_ = new platform::ClockTimer(this, clock);
     inputDecTimer_->setObjectName(QStringLiteral("InputDecTimer"));
     inputDecTimer_->setInterval(TrimRepeatMs);
-    connect(inputDecTimer_, &QTimer::timeout, this, &EqEditor::InputDecTimerTimer);
+    connect(inputDecTimer_, &platform::ClockTimer::timeout, this, &EqEditor::InputDecTimerTimer);
 
     // Tab follows the panel in reading order: the trim and bypass row, then row by row across
     // the five bands, the faders last.

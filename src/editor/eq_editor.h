@@ -24,12 +24,16 @@
 
 class QLabel;
 class QLineEdit;
-class QTimer;
 class QWidget;
 
 namespace tq50r::plot {
 class TFFTDrawWidget;
 }
+
+namespace tq50r::platform {
+class ClockTimer;
+class TimerClock;
+} // namespace tq50r::platform
 
 namespace tq50r::editor {
 
@@ -93,8 +97,10 @@ inline constexpr int CurveIndex = 0;
 class EqEditor : public QObject {
     Q_OBJECT
 public:
+    // `clock` drives the trim repeat, the settle pause and the spin buttons (the event loop's
+    // when none is given).
     EqEditor(QWidget* panel2, QWidget* panel4, eq::EqSetting& setting, EqSender& sender,
-             QObject* parent);
+             QObject* parent, platform::TimerClock* clock = nullptr);
     ~EqEditor() override;
 
     // ---- display operations -------------------------------------------------------------
@@ -124,7 +130,7 @@ public:
     // End of the settle pause (its timer's tick): the edits made during it are sent, then
     // settleEnded follows.
     void SettleTimerTimer();
-    QTimer* settleTimer() const { return settleTimer_; }
+    platform::ClockTimer* settleTimer() const { return settleTimer_; }
 
     // ---- undo and redo ------------------------------------------------------------------
     // Offline the editor shows the restored values at once; connected, the frames that restore
@@ -198,8 +204,8 @@ public:
     QLabel* label3() const { return label3_; }
     // The permanent gain readout under band n's fader.
     QLabel* gainReadout(int n) const;
-    QTimer* inputAddTimer() const { return inputAddTimer_; }
-    QTimer* inputDecTimer() const { return inputDecTimer_; }
+    platform::ClockTimer* inputAddTimer() const { return inputAddTimer_; }
+    platform::ClockTimer* inputDecTimer() const { return inputDecTimer_; }
     // The plot geometry the mouse mapping uses right now.
     PlotGeometry plotGeometry() const;
 
@@ -244,7 +250,7 @@ private:
         SettingBlock block{};
     };
 
-    void buildPanel4(QWidget* panel4);
+    void buildPanel4(QWidget* panel4, platform::TimerClock* clock);
     void buildPlotPanel(QWidget* panel2);
     void setUpPlot();
     const BandControls& band(int n) const;
@@ -309,9 +315,9 @@ private:
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;
-    QTimer* inputAddTimer_ = nullptr;
-    QTimer* inputDecTimer_ = nullptr;
-    QTimer* settleTimer_ = nullptr;
+    platform::ClockTimer* inputAddTimer_ = nullptr;
+    platform::ClockTimer* inputDecTimer_ = nullptr;
+    platform::ClockTimer* settleTimer_ = nullptr;
     plot::TFFTDrawWidget* plot_ = nullptr;
     AxisStrip* leftStrip_ = nullptr;
     AxisStrip* bottomStrip_ = nullptr;

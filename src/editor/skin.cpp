@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmapCache>
+#include <algorithm>
 #include <array>
 
 namespace tq50r::editor {
@@ -101,17 +102,41 @@ void drawFace(QPainter& painter, QRectF area, bool pressed, QRgb border = theme:
     painter.drawRoundedRect(r, CornerRadiusPx, CornerRadiusPx);
 }
 
+// The narrowing (font stretch, 100 down to MinStretchPercent in steps) at which a text fits a
+// width: the widest that fits, or the narrowest when none does. A text grows with the stretch, so
+// the search starts at the stretch that its full width suggests and walks to the boundary from
+// there; each stretch tried loads a font of its own, which costs far more than the arithmetic.
+int fittingStretch(QFont font, const QString& text, double widthPx) {
+    const auto fits = [&](int stretch) {
+        font.setStretch(stretch);
+        return QFontMetricsF(font).horizontalAdvance(text) <= widthPx;
+    };
+    if (fits(QFont::Unstretched)) {
+        return QFont::Unstretched;
+    }
+    font.setStretch(QFont::Unstretched);
+    const double fullPx = QFontMetricsF(font).horizontalAdvance(text);
+    const int guess = static_cast<int>(static_cast<int>(QFont::Unstretched) * widthPx / fullPx);
+    int stretch = std::clamp(guess - guess % StretchStepPercent, MinStretchPercent,
+                             QFont::Unstretched - StretchStepPercent);
+    if (fits(stretch)) {
+        while (stretch + StretchStepPercent < QFont::Unstretched &&
+               fits(stretch + StretchStepPercent)) {
+            stretch += StretchStepPercent;
+        }
+        return stretch;
+    }
+    while (stretch > MinStretchPercent && !fits(stretch)) {
+        stretch -= StretchStepPercent;
+    }
+    return stretch;
+}
+
 // Draws text centred in a rectangle, squeezing it horizontally when it is
 // wider than the rectangle.
 void drawFittedText(QPainter& painter, const QRectF& area, const QString& text, QFont font,
                     QRgb colour) {
-    for (int stretch = QFont::Unstretched; stretch >= MinStretchPercent;
-         stretch -= StretchStepPercent) {
-        font.setStretch(stretch);
-        if (QFontMetricsF(font).horizontalAdvance(text) <= area.width()) {
-            break;
-        }
-    }
+    font.setStretch(fittingStretch(font, text, area.width()));
     painter.setFont(font);
     painter.setPen(theme::color(colour));
     painter.drawText(area, Qt::AlignCenter, text);

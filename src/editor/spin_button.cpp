@@ -1,12 +1,12 @@
 #include "editor/spin_button.h"
 
 #include "editor/skin.h"
+#include "platform/clock_timer.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimer>
 #include <algorithm>
 
 namespace tq50r::editor {
@@ -23,12 +23,11 @@ SpinLayout SpinLayout::forSize(int widthPx, int heightPx) {
     return l;
 }
 
-TCSpinButton::TCSpinButton(QWidget* parent) : QWidget(parent) {
+TCSpinButton::TCSpinButton(QWidget* parent, platform::TimerClock* clock) : QWidget(parent) {
     setFocusPolicy(Qt::TabFocus); // takes the focus on a press itself, see mousePressEvent
     setMinimumWidth(SpinLayout::MinWidthPx);
-    repeatTimer_ = new QTimer(this);
-    repeatTimer_->setTimerType(Qt::PreciseTimer);
-    connect(repeatTimer_, &QTimer::timeout, this, &TCSpinButton::TimerExpired);
+    repeatTimer_ = new platform::ClockTimer(this, clock);
+    connect(repeatTimer_, &platform::ClockTimer::timeout, this, &TCSpinButton::TimerExpired);
     resize(DefaultWidthPx, DefaultHeightPx);
 }
 
@@ -50,10 +49,6 @@ void TCSpinButton::setDownGlyph(const QPixmap& glyph) {
 
 bool TCSpinButton::isRepeatTimerActive() const {
     return repeatTimer_->isActive();
-}
-
-int TCSpinButton::repeatIntervalMs() const {
-    return repeatTimer_->interval();
 }
 
 SpinLayout TCSpinButton::layoutModel() const {

@@ -8,7 +8,10 @@
 #include <QRect>
 #include <QWidget>
 
-class QTimer;
+namespace tq50r::platform {
+class ClockTimer;
+class TimerClock;
+} // namespace tq50r::platform
 
 namespace tq50r::editor {
 
@@ -35,7 +38,8 @@ public:
     static constexpr int RepeatMs = 100;
     static constexpr int FocusInsetPx = 3;
 
-    explicit TCSpinButton(QWidget* parent = nullptr);
+    // `clock` drives the repeat (the event loop's when none is given).
+    explicit TCSpinButton(QWidget* parent = nullptr, platform::TimerClock* clock = nullptr);
     ~TCSpinButton() override;
 
     const QPixmap& UpGlyph() const { return upGlyph_; }
@@ -57,10 +61,8 @@ public:
     // True while the held button shows pressed (the pointer is over it).
     bool isHeldButtonDown() const { return heldDown_; }
 
-    // The repeat timer. Its tick handler is public so that the repeat rule can
-    // be driven without waiting on the clock.
     bool isRepeatTimerActive() const;
-    int repeatIntervalMs() const;
+    // The repeat timer's tick.
     void TimerExpired();
 
     QSize sizeHint() const override;
@@ -90,7 +92,7 @@ private:
     QPixmap upGlyph_;
     QPixmap downGlyph_;
     QPointer<QWidget> focusControl_;
-    QTimer* repeatTimer_ = nullptr;
+    platform::ClockTimer* repeatTimer_ = nullptr;
     Button focused_ = Button::Up;
     Button held_ = Button::None;
     bool heldDown_ = false;

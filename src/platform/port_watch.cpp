@@ -6,13 +6,14 @@
 
 namespace tq50r::platform {
 
-PortWatch::PortWatch(QObject* parent, PortLister lister, std::chrono::milliseconds interval)
-    : QObject(parent), lister_(std::move(lister)), timer_(this) {
+PortWatch::PortWatch(QObject* parent, PortLister lister, std::chrono::milliseconds interval,
+                     TimerClock* clock)
+    : QObject(parent), lister_(std::move(lister)), timer_(this, clock) {
     if (!lister_) {
         lister_ = [] { return readSerialPorts(); };
     }
-    timer_.setInterval(interval);
-    connect(&timer_, &QTimer::timeout, this, &PortWatch::checkNow);
+    timer_.setInterval(static_cast<int>(interval.count()));
+    connect(&timer_, &ClockTimer::timeout, this, &PortWatch::checkNow);
 }
 
 std::vector<std::string> PortWatch::readList() const {

@@ -1,7 +1,8 @@
 #pragma once
 // Tells the GUI thread when a serial port appears or disappears.
+#include "platform/clock_timer.h"
+
 #include <QObject>
-#include <QTimer>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -21,9 +22,11 @@ public:
 
     static constexpr std::chrono::milliseconds kDefaultInterval{1000};
 
-    /// `lister` reads the current list; by default `readSerialPorts()`.
+    /// `lister` reads the current list; by default `readSerialPorts()`. `clock` drives the
+    /// checks (the event loop's when none is given).
     explicit PortWatch(QObject* parent = nullptr, PortLister lister = {},
-                       std::chrono::milliseconds interval = kDefaultInterval);
+                       std::chrono::milliseconds interval = kDefaultInterval,
+                       TimerClock* clock = nullptr);
 
     /// Takes the current list as the baseline (no signals for ports already present) and starts
     /// the periodic check.
@@ -47,7 +50,7 @@ private:
     std::vector<std::string> readList() const;
 
     PortLister lister_;
-    QTimer timer_;
+    ClockTimer timer_;
     std::vector<std::string> known_;
 };
 

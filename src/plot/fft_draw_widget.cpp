@@ -24,6 +24,14 @@ bool TFFTDrawWidget::ControlVisible() const {
     return !(testAttribute(Qt::WA_WState_ExplicitShowHide) && testAttribute(Qt::WA_WState_Hidden));
 }
 
+bool TFFTDrawWidget::DrawingDeferred() const {
+    if (inPaintCycle_ || isVisible()) {
+        return false;
+    }
+    needsPaintCycle_ = true; // what is skipped now is drawn at the next paint
+    return true;
+}
+
 void TFFTDrawWidget::SetControlSize(int width, int height) {
     TFFTDraw::SetControlSize(width, height);
     QWidget::resize(width, height);
@@ -41,7 +49,9 @@ void TFFTDrawWidget::Invalidate() {
 void TFFTDrawWidget::Paint() {
     needsPaintCycle_ = false;
     paintedSize_ = size();
+    inPaintCycle_ = true;
     TFFTDraw::Paint();
+    inPaintCycle_ = false;
 }
 
 const QImage& TFFTDrawWidget::ScreenImage() {

@@ -20,6 +20,8 @@ public:
     int ControlHeight() const override { return QWidget::height(); }
     // The control's own visibility flag: true unless the widget was explicitly hidden.
     bool ControlVisible() const override;
+    // Before the widget is first shown (or while it is hidden) nothing is drawn but by Paint().
+    bool DrawingDeferred() const override;
     void SetControlSize(int width, int height) override;
 
     // Runs the paint cycle at the next paint of the widget (as a toolkit repaint of the control).
@@ -50,8 +52,9 @@ protected:
 
 private:
     QColor focusFrameColor_{Qt::cyan};
-    bool needsPaintCycle_ = true;
+    mutable bool needsPaintCycle_ = true;
     bool inPaintEvent_ = false;
+    bool inPaintCycle_ = false;
     QSize paintedSize_; // the size at the last paint cycle
 };
 

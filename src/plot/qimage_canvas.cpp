@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <string>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace tq50r::plot {
 
@@ -522,11 +525,55 @@ void QImageCanvas::TextOut(int x, int y, const std::string& text) {
 }
 
 int QImageCanvas::TextWidth(const std::string& text) {
-    return metrics().horizontalAdvance(QString::fromStdString(text));
+    // The layout measures the same few label texts again at every relayout; shaping a text
+    // costs far more than looking its width up. Widths depend on the font alone, so one table
+    // per thread serves every canvas.
+    struct Key {
+        TPlotFont font;
+        std::string text;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const {
+            const std::hash<std::string> h;
+            return h(k.text) ^ (h(k.font.Face) << 1) ^
+                   (static_cast<std::size_t>(k.font.SizePt) << 2) ^
+                   (static_cast<std::size_t>(k.font.Bold) << 3) ^
+                   (static_cast<std::size_t>(k.font.Italic) << 4);
+        }
+    };
+    // The colour does not change a width.
+    Key key{Font, text};
+    key.font.Color = ColorBlack;
+    thread_local std::unordered_map<Key, int, KeyHash> widths;
+    constexpr std::size_t MaxRemembered = 4096; // bounded however many texts are measured
+    if (const auto found = widths.find(key); found != widths.end()) {
+        return found->second;
+    }
+    if (widths.size() >= MaxRemembered) {
+        widths.clear();
+    }
+    const int width = metrics().horizontalAdvance(QString::fromStdString(text));
+    widths.emplace(std::move(key), width);
+    return width;
 }
 
 int QImageCanvas::TextHeight(const std::string&) {
-    return metrics().height();
+    thread_local std::vector<std::pair<TPlotFont, int>> heights;
+    TPlotFont font = Font;
+    font.Color = ColorBlack;
+    for (const auto& [known, height] : heights) {
+        if (known == font) {
+            return height;
+        }
+    }
+    const int height = metrics().height();
+    constexpr std::size_t MaxFonts = 64;
+    if (heights.size() >= MaxFonts) {
+        heights.clear();
+    }
+    heights.emplace_back(font, height);
+    return height;
 }
 
 void QImageCanvas::CopyRect(const TRect& destRect, Canvas& source, const TRect& sourceRect) {

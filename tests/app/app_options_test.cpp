@@ -52,12 +52,14 @@ TEST(AppOptions, CommandLinesAreUnderstood) {
     }
     EXPECT_EQ(parseAppOptions({"tq50r", "--screenshot-delay", "2500"}).options.screenshotDelayMs,
               2500);
+    EXPECT_FALSE(parseAppOptions({"tq50r"}).options.quitAfterFirstPaint);
+    EXPECT_TRUE(parseAppOptions({"tq50r", "--quit-after-first-paint"}).options.quitAfterFirstPaint);
 }
 
 TEST(AppOptions, HelpNamesEveryOption) {
     const QString help = parseAppOptions({"tq50r", "--help"}).helpText;
-    for (const char* option :
-         {"--loopback", "--serial-port", "--screenshot", "--help", "--version"})
+    for (const char* option : {"--loopback", "--serial-port", "--screenshot", "--help", "--version",
+                               "--quit-after-first-paint"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(help.startsWith(QStringLiteral("Usage: tq50r "))) << help.toStdString();
     // A mistake comes with the help text as well.

@@ -163,6 +163,9 @@ TEST(DiscoverySockets, ListenersTakeOneDatagramPerPauseOnLoopback) {
     ASSERT_TRUE(discovery.isListening(Route::Port8000));
     ASSERT_TRUE(discovery.isListening(Route::Ssdp));
     ASSERT_TRUE(discovery.isListening(Route::Module));
+    // Searches go out every 2 s on port 8000 and every 1.5 s to the network modules.
+    EXPECT_EQ(discovery.findChild<QTimer*>(QStringLiteral("Port8000Search"))->interval(), 2000);
+    EXPECT_EQ(discovery.findChild<QTimer*>(QStringLiteral("ModuleSearch"))->interval(), 1500);
     const quint16 port = boundPort(discovery, "port8000Socket");
     auto* socket = discovery.findChild<QUdpSocket*>(QStringLiteral("port8000Socket"));
     auto* pause = discovery.findChild<QTimer*>(QStringLiteral("port8000Pause"));

@@ -6,8 +6,10 @@
 #include "editor/skin.h"
 #include "editor/spin_button.h"
 #include "eq/operations.h"
+#include "platform/clock_timer.h"
 #include "plot/fft_draw_widget.h"
 #include "protocol/frames.h"
+#include "support/manual_clock.h"
 
 #include <QApplication>
 #include <QImage>
@@ -51,7 +53,7 @@ protected:
         panel4 = new QWidget(window.get());
         panel4->setGeometry(0, 250, 505, 353);
         setting = eq::startSetting();
-        editor = std::make_unique<EqEditor>(panel2, panel4, setting, sender, nullptr);
+        editor = std::make_unique<EqEditor>(panel2, panel4, setting, sender, nullptr, &clock);
     }
 
     // Ends the settle pause after a whole setting, as its timer does.
@@ -97,6 +99,7 @@ protected:
         EXPECT_EQ(editor->gainReadout(n)->text(), readout);
     }
 
+    testing::ManualClock clock;
     std::unique_ptr<QWidget> window;
     QWidget* panel2 = nullptr;
     QWidget* panel4 = nullptr;
@@ -126,11 +129,23 @@ TEST_F(EqEditorTest, ControlsSitWhereThePanelPutsThem) {
         EXPECT_FALSE(w->toolTip().isEmpty());
     }
     EXPECT_EQ(panel4->findChild<QWidget*>("EQ3TrackBar")->property("Tag").toInt(), 3);
+    EXPECT_EQ(panel4->findChild<QWidget*>("PaintBox2")->geometry(), QRect(168, 168, 65, 169));
+    const std::pair<const char*, QPoint> labels[] = {
+        {"TrimCaption", {24, 16}}, {"TypeCaption", {24, 72}},  {"FrequencyCaption", {8, 96}},
+        {"QCaption", {32, 136}},   {"GainCaption", {24, 248}}, {"Label1", {220, 16}},
+        {"Label2", {286, 16}},     {"Label3", {328, 14}}};
+    for (const auto& [name, at] : labels) {
+        EXPECT_EQ(panel4->findChild<QWidget*>(name)->pos(), at) << name;
+    }
     auto* plot = panel2->findChild<QWidget*>("FFTDraw1");
     ASSERT_NE(plot, nullptr);
-    EXPECT_EQ(plot->geometry(), layout::Plot);
-    for (const char* strip : {"LeftPaintBox", "BottomPaintBox", "RightPaintBox"}) {
-        EXPECT_NE(panel2->findChild<QWidget*>(strip), nullptr) << strip;
+    EXPECT_EQ(plot->geometry(), QRect(40, 12, 809, 201));
+    const std::pair<const char*, QSize> strips[] = {
+        {"LeftPaintBox", {33, 217}}, {"BottomPaintBox", {809, 17}}, {"RightPaintBox", {33, 225}}};
+    for (const auto& [name, size] : strips) {
+        auto* strip = panel2->findChild<QWidget*>(name);
+        ASSERT_NE(strip, nullptr) << name;
+        EXPECT_EQ(strip->size(), size) << name;
     }
 }
 
@@ -149,7 +164,7 @@ TEST_F(EqEditorTest, StartShowsTheStartSetting) {
     // A flat setting gives a flat 0 dB curve and the graph holds it.
     int points = 0;
     ASSERT_TRUE(editor->plot()->GetPlotNumPoints(CurveIndex, points));
-    EXPECT_EQ(points, eq::ResponsePointCount);
+    EXPECT_EQ(points, 1024);
     EXPECT_DOUBLE_EQ(
         *std::max_element(editor->totalResponse().begin(), editor->totalResponse().end()), 0.0);
 }
@@ -172,18 +187,22 @@ TEST_F(EqEditorTest, TypeCyclingMovesAShelfToOneKilohertz) {
 }
 
 TEST_F(EqEditorTest, HoldingTrimDownStepsToMinus18AndLowersTheWholeCurve) {
+    using Ms = std::chrono::milliseconds;
     setting.band(2).gainIndex = 12; // +6 dB so the curve is not flat
     editor->updateBand(2);
     const eq::TotalResponse before = editor->totalResponse();
 
+    // -1 at once, then one step per 150 ms held.
     editor->TrimDecDown();
     EXPECT_EQ(setting.trimDb, -1);
-    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), TrimDecPressed);
-    ASSERT_TRUE(editor->inputDecTimer()->isActive());
-    EXPECT_EQ(editor->inputDecTimer()->interval(), TrimRepeatMs);
-    for (int tick = 0; tick < 25; ++tick) { // more ticks than steps: the limit holds
-        editor->InputDecTimerTimer();
-    }
+    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), 3);
+    clock.advance(Ms(149));
+    EXPECT_EQ(setting.trimDb, -1);
+    clock.advance(Ms(1));
+    EXPECT_EQ(setting.trimDb, -2);
+    clock.advance(Ms(150 * 16 - 1));
+    EXPECT_EQ(setting.trimDb, -17);
+    clock.advance(Ms(1 + 150 * 8)); // past -18 the ticks change nothing
     EXPECT_EQ(setting.trimDb, -18);
     EXPECT_EQ(editor->trimEdit()->text(), "-18");
     for (std::size_t i = 0; i < before.size(); ++i) {
@@ -191,7 +210,7 @@ TEST_F(EqEditorTest, HoldingTrimDownStepsToMinus18AndLowersTheWholeCurve) {
     }
     editor->TrimDecUp();
     EXPECT_FALSE(editor->inputDecTimer()->isActive());
-    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), TrimDecReleased);
+    EXPECT_EQ(editor->trimDecImg()->pictureIndex(), 2);
 
     // A press at the limit changes nothing and starts no repetition.
     editor->TrimDecDown();
@@ -199,9 +218,13 @@ TEST_F(EqEditorTest, HoldingTrimDownStepsToMinus18AndLowersTheWholeCurve) {
     EXPECT_FALSE(editor->inputDecTimer()->isActive());
     editor->TrimDecUp();
     editor->TrimAddDown();
-    EXPECT_EQ(setting.trimDb, -17);
-    EXPECT_TRUE(editor->inputAddTimer()->isActive());
+    EXPECT_EQ(editor->trimAddImg()->pictureIndex(), 1);
+    clock.advance(Ms(300));
+    EXPECT_EQ(setting.trimDb, -15);
     editor->TrimAddUp();
+    clock.advance(Ms(300));
+    EXPECT_EQ(setting.trimDb, -15);
+    EXPECT_EQ(editor->trimAddImg()->pictureIndex(), 0);
     EXPECT_TRUE(sender.sent.empty());
 }
 
@@ -408,7 +431,7 @@ TEST_F(EqEditorTest, BypassedSettingDisablesEditingButOnBandsComeBack) {
     editor->applySetting(protocol::buildParameterBlock(other, false));
     EXPECT_TRUE(setting.bypass);
     EXPECT_EQ(editor->trimEdit()->text(), "-5");
-    EXPECT_EQ(editor->bpImage()->pictureIndex(), BypassOnSetting);
+    EXPECT_EQ(editor->bpImage()->pictureIndex(), 2); // bypassed, after a whole setting
     EXPECT_FALSE(editor->trimAddImg()->isEnabled());
     EXPECT_FALSE(editor->eqImage(1)->isEnabled());
     EXPECT_FALSE(editor->plot()->isEnabled());
@@ -429,7 +452,7 @@ TEST_F(EqEditorTest, DisablingEditingEndsATrimHoldAndAMarkerDrag) {
 
     editor->setEditControlsEnabled(false);
     EXPECT_FALSE(editor->inputDecTimer()->isActive());
-    EXPECT_EQ(dec->pictureIndex(), TrimDecReleased);
+    EXPECT_EQ(dec->pictureIndex(), 2); // trim - released
     EXPECT_EQ(editor->selectedBand(), -1);
 
     editor->setEditControlsEnabled(true);
@@ -449,7 +472,10 @@ TEST_F(EqEditorTest, EditsDuringTheSettlePauseTakeEffect) {
     editor->trackBar(1)->setPosition(-5);
     EXPECT_EQ(setting.band(1).bandType(), eq::EqBandType::LowShelf);
     EXPECT_EQ(setting.band(1).gainIndex, 14);
-    settle();
+    clock.advance(std::chrono::milliseconds(511)); // the pause lasts 512 ms
+    EXPECT_TRUE(editor->isSettling());
+    clock.advance(std::chrono::milliseconds(1));
+    EXPECT_FALSE(editor->isSettling());
 
     sender.isConnected = true;
     editor->applySetting(protocol::ResetBlock);
@@ -642,15 +668,17 @@ TEST_F(EqEditorTest, UndoTakesBackWholeGesturesOfflineAndConnected) {
 
 // No label of the frequency strip runs past its end, where the panel would cut it off.
 TEST(AxisStrips, HzLabelsStayInsideTheStrip) {
-    QImage image(BottomStripWidthPx + 40, BottomStripHeightPx, QImage::Format_RGB32);
+    constexpr int StripWidth = 809;
+    constexpr int StripHeight = 17;
+    QImage image(StripWidth + 40, StripHeight, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter p(&image);
-    BottomBoxPaint(p, BottomStripWidthPx, BottomStripHeightPx);
+    BottomBoxPaint(p, StripWidth, StripHeight);
     p.end();
     int inkColumns = 0;
-    for (int x = BottomStripWidthPx - 30; x < image.width(); ++x) {
+    for (int x = StripWidth - 30; x < image.width(); ++x) {
         for (int y = 0; y < image.height(); ++y) {
-            const bool inside = x < BottomStripWidthPx;
+            const bool inside = x < StripWidth;
             const bool ink = qRed(image.pixel(x, y)) > 120;
             EXPECT_FALSE(!inside && image.pixel(x, y) != qRgb(0, 0, 0)) << x << "," << y;
             inkColumns += inside && ink ? 1 : 0;

@@ -261,7 +261,7 @@ TEST(Fader, PicturesAreCopiedOnSet) {
 }
 
 TEST(FaderScale, TicksAndLabelsSitInTheirRows) {
-    QImage image(FaderScale::DefaultWidthPx, FaderScale::DefaultHeightPx, QImage::Format_RGB32);
+    QImage image(65, 169, QImage::Format_RGB32);
     QPainter painter(&image);
     FaderScale::PaintBox2Paint(painter, image.size());
     painter.end();

@@ -1,4 +1,5 @@
 #include "editor/spin_button.h"
+#include "support/manual_clock.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -7,6 +8,8 @@
 
 using tq50r::editor::SpinLayout;
 using tq50r::editor::TCSpinButton;
+using tq50r::testing::ManualClock;
+using Ms = std::chrono::milliseconds;
 
 namespace {
 
@@ -14,10 +17,11 @@ constexpr QPoint UpPoint(8, 4);
 constexpr QPoint DownPoint(8, 20);
 constexpr QPoint OutsidePoint(8, 60);
 
-// A spin button the size the editor uses, with counters on both events.
+// A spin button the size the editor uses on a clock of its own, with counters on both events.
 struct Spin {
+    ManualClock clock;
     QWidget window;
-    TCSpinButton* spin = new TCSpinButton(&window);
+    TCSpinButton* spin = new TCSpinButton(&window, &clock);
     QSignalSpy ups{spin, &TCSpinButton::OnUpClick};
     QSignalSpy downs{spin, &TCSpinButton::OnDownClick};
 
@@ -30,13 +34,7 @@ struct Spin {
                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(spin, &move);
     }
-    // Holding for t ms is the first tick at 400 ms and one per 100 ms after.
-    void hold(int heldMs) {
-        for (int t = TCSpinButton::FirstRepeatMs; t <= heldMs; t += TCSpinButton::RepeatMs) {
-            ASSERT_TRUE(spin->isRepeatTimerActive());
-            spin->TimerExpired();
-        }
-    }
+    void hold(int heldMs) { clock.advance(Ms(heldMs)); }
 };
 
 } // namespace
@@ -77,16 +75,13 @@ TEST(SpinButton, HoldingRepeatsAfter400MsThenEvery100Ms) {
         int heldMs;
         int repeats;
     };
-    const Case cases[] = {{0, 0}, {399, 0}, {400, 1}, {450, 1}, {499, 1}, {500, 2}, {1000, 7}};
+    const Case cases[] = {{0, 0},   {399, 0}, {400, 1},  {450, 1},
+                          {499, 1}, {500, 2}, {1000, 7}, {2350, 20}};
     for (const Case& c : cases) {
         Spin s;
         QTest::mousePress(s.spin, Qt::LeftButton, {}, UpPoint);
-        EXPECT_EQ(s.spin->repeatIntervalMs(), TCSpinButton::FirstRepeatMs);
         s.hold(c.heldMs);
         EXPECT_EQ(s.ups.count(), c.repeats) << c.heldMs;
-        if (c.repeats > 0) {
-            EXPECT_EQ(s.spin->repeatIntervalMs(), TCSpinButton::RepeatMs);
-        }
         QTest::mouseRelease(s.spin, Qt::LeftButton, {}, UpPoint);
         EXPECT_EQ(s.ups.count(), c.repeats + 1) << c.heldMs;
         EXPECT_EQ(s.downs.count(), 0);
@@ -120,14 +115,13 @@ TEST(SpinButton, RepeatsPauseWhileThePointerIsOffTheButton) {
     Spin s;
     QTest::mousePress(s.spin, Qt::LeftButton, {}, DownPoint);
     EXPECT_EQ(s.spin->heldButton(), TCSpinButton::Button::Down);
-    s.spin->TimerExpired(); // 400 ms
+    s.hold(450); // the repeat at 400 ms
     s.moveTo(OutsidePoint);
     EXPECT_FALSE(s.spin->isHeldButtonDown());
-    s.spin->TimerExpired(); // 500 ms, off the button
-    s.spin->TimerExpired(); // 600 ms
+    s.hold(200); // 500 and 600 ms, off the button
     EXPECT_EQ(s.downs.count(), 1);
     s.moveTo(DownPoint);
-    s.spin->TimerExpired(); // 700 ms, back on it
+    s.hold(100); // 700 ms, back on it
     EXPECT_EQ(s.downs.count(), 2);
     QTest::mouseRelease(s.spin, Qt::LeftButton, {}, DownPoint);
     EXPECT_EQ(s.downs.count(), 3);
@@ -153,7 +147,7 @@ TEST(SpinButton, LosingThePressStopsTheRepeat) {
             s.spin->setEnabled(false);
         }
         EXPECT_FALSE(s.spin->isRepeatTimerActive());
-        s.spin->TimerExpired();
+        s.hold(1000);
         QTest::mouseRelease(s.spin, Qt::LeftButton, {}, UpPoint);
         EXPECT_EQ(s.ups.count(), 0) << hide;
     }
@@ -207,20 +201,4 @@ TEST(SpinButton, APressFocusesTheFocusControlOrTheButtonItself) {
     QTest::mouseClick(s.spin, Qt::LeftButton, {}, UpPoint);
     EXPECT_FALSE(s.spin->hasFocus());
     EXPECT_EQ(s.ups.count(), 2);
-}
-
-TEST(SpinButton, RealTimerRepeatsWhileHeld) {
-    Spin s;
-    QTest::mousePress(s.spin, Qt::LeftButton, {}, UpPoint);
-    constexpr int PollMs = 10;
-    constexpr int MaxPolls = 300; // three seconds at most
-    for (int i = 0; i < MaxPolls && s.ups.count() < 2; ++i) {
-        QTest::qWait(PollMs);
-    }
-    ASSERT_GE(s.ups.count(), 2);
-    s.moveTo(OutsidePoint);
-    const int held = static_cast<int>(s.ups.count());
-    QTest::mouseRelease(s.spin, Qt::LeftButton, {}, OutsidePoint);
-    QTest::qWait(150);
-    EXPECT_EQ(s.ups.count(), held);
 }

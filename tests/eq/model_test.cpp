@@ -3,12 +3,11 @@
 #include "eq/encoding.h"
 #include "eq/eq_setting.h"
 #include "eq/operations.h"
+#include "support/comma_locale.h"
 
-#include <clocale>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
-#include <locale>
 #include <string>
 
 namespace tq50r::eq {
@@ -502,25 +501,16 @@ TEST(Display, FrequencyAndQTextsHaveFixedDecimals) {
     EXPECT_EQ(typeName(EqBandType::LowShelf), "Low Shelf");
 }
 
-// A comma-decimal locale must not leak into the texts. The C library's locale
-// is switched when one is installed; the C++ global locale always gets a
-// numpunct with a comma.
+// A comma-decimal locale must not leak into the texts.
 TEST(Display, TextsIgnoreACommaDecimalLocale) {
-    struct Comma : std::numpunct<char> {
-        char do_decimal_point() const override { return ','; }
-    };
-    const std::locale previous =
-        std::locale::global(std::locale(std::locale::classic(), new Comma));
-    const std::string cPrevious = std::setlocale(LC_ALL, nullptr);
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"}) {
-        if (std::setlocale(LC_ALL, name) != nullptr) {
-            break;
-        }
+    std::string freq;
+    std::string q;
+    {
+        const tq50r::testing::CommaLocale comma;
+        ASSERT_TRUE(comma.active()) << "de_DE.UTF-8 is missing: run scripts/install-deps.sh";
+        freq = frequencyText(0);
+        q = qText(30);
     }
-    const std::string freq = frequencyText(0);
-    const std::string q = qText(30);
-    std::setlocale(LC_ALL, cPrevious.c_str());
-    std::locale::global(previous);
     EXPECT_EQ(freq, "19.7");
     EXPECT_EQ(q, "2.10");
 }

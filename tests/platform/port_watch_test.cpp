@@ -1,6 +1,6 @@
 #include "platform/port_watch.h"
 #include "platform/serial_ports.h"
-#include "transport/test_support.h"
+#include "support/manual_clock.h"
 
 #include <QSignalSpy>
 #include <filesystem>
@@ -9,7 +9,8 @@
 #include <random>
 
 using tq50r::platform::PortWatch;
-using tq50r::transport::testing::pumpUntil;
+using tq50r::testing::ManualClock;
+using Ms = std::chrono::milliseconds;
 
 namespace {
 
@@ -65,33 +66,37 @@ TEST(PortWatch, SlotsSeeTheNewListWhenSignalled) {
     EXPECT_TRUE(sawNewList);
 }
 
-// The default watch on the real list, with a registered extra port appearing and going.
+// The default watch on the real list, with a registered extra port appearing and going: each is
+// noticed within a second.
 TEST(PortWatch, DefaultWatchNoticesAnExtraPortArrivingAndLeaving) {
     std::random_device rd;
     const auto path =
         std::filesystem::temp_directory_path() / ("tq50r-pty-" + std::to_string(rd()));
+    const QString name = QString::fromStdString(path.string());
     tq50r::platform::registerExtraSerialPorts({path.string()});
 
-    PortWatch watch;
+    ManualClock clock;
+    PortWatch watch(nullptr, {}, PortWatch::kDefaultInterval, &clock);
     QSignalSpy arrived(&watch, &PortWatch::portArrived);
     QSignalSpy removed(&watch, &PortWatch::portRemoved);
     watch.start();
     ASSERT_TRUE(watch.isRunning());
 
     std::ofstream(path) << "";
-    // The watch promises 2 s; a loaded machine (sanitizers, parallel tests) gets slack on top.
-    constexpr int kPromiseMs = 2000;
-    constexpr int kLoadSlackMs = 4000;
-    constexpr int kBoundMs = kPromiseMs + kLoadSlackMs;
-    EXPECT_TRUE(pumpUntil([&] { return arrived.count() > 0; }, kBoundMs));
-    EXPECT_TRUE(names(arrived).contains(QString::fromStdString(path.string())));
+    clock.advance(Ms(1000));
+    EXPECT_TRUE(names(arrived).contains(name));
 
     std::filesystem::remove(path);
-    EXPECT_TRUE(pumpUntil([&] { return removed.count() > 0; }, kBoundMs));
-    EXPECT_TRUE(names(removed).contains(QString::fromStdString(path.string())));
+    clock.advance(Ms(1000));
+    EXPECT_TRUE(names(removed).contains(name));
 
+    // Stopped, it notices nothing more.
     watch.stop();
     EXPECT_FALSE(watch.isRunning());
+    std::ofstream(path) << "";
+    clock.advance(Ms(5000));
+    EXPECT_EQ(names(arrived).count(name), 1);
+    std::filesystem::remove(path);
     tq50r::platform::clearExtraSerialPorts();
 }
 

@@ -1,11 +1,11 @@
 #include "protocol/preset_file.h"
+#include "support/comma_locale.h"
 #include "support/open_descriptors.h"
 
-#include <clocale>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <locale>
+#include <optional>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -283,34 +283,21 @@ TEST(PresetFileName, SuffixRule) {
 
 // File text must not follow the user's number formatting.
 TEST_F(PresetFileTest, TextIsTheSameUnderADecimalCommaLocale) {
-    const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8",
-                           "fr_FR.utf8",  "de_DE",      "fr_FR"};
-    std::locale comma;
-    const char* chosen = nullptr;
-    for (const char* name : names) {
-        try {
-            comma = std::locale(name);
-            chosen = name;
-            break;
-        } catch (const std::runtime_error&) {
-        }
-    }
-    if (chosen == nullptr) {
-        GTEST_SKIP() << "no locale with a decimal comma installed";
-    }
-    const std::locale oldGlobal = std::locale::global(comma);
-    std::setlocale(LC_ALL, chosen);
     const ParameterBlock block = buildParameterBlock(eq::startSetting(), false);
     const fs::path path = dir / "comma.bin";
-    const bool written = writePresetFile(block, path).ok();
-    const PresetReadResult read = readPreset(presetLines(74, 8, "1000"));
-    std::locale::global(oldGlobal);
-    std::setlocale(LC_ALL, "C");
+    bool written = false;
+    std::optional<PresetReadResult> read;
+    {
+        const tq50r::testing::CommaLocale comma;
+        ASSERT_TRUE(comma.active()) << "de_DE.UTF-8 is missing: run scripts/install-deps.sh";
+        written = writePresetFile(block, path).ok();
+        read = readPreset(presetLines(74, 8, "1000"));
+    }
     ASSERT_TRUE(written);
     EXPECT_EQ(slurp(path), presetText(block));
     EXPECT_EQ(slurp(path).substr(0, 6), "0x01\r\n");
-    ASSERT_TRUE(read.ok());
-    EXPECT_EQ((*read.block)[7], 1000 % 256);
+    ASSERT_TRUE(read->ok());
+    EXPECT_EQ((*read->block)[7], 1000 % 256);
 }
 
 } // namespace

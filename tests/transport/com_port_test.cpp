@@ -3,6 +3,7 @@
 #include "transport/test_support.h"
 
 #include <QThread>
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -38,21 +40,57 @@ void recordHook(TComPort& port, std::vector<HookCall>& calls) {
     };
 }
 
-double processCpuSeconds() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+// What a thread of this process is doing, from /proc: its state letter ('S' asleep, 'R' running)
+// and, while it is in a system call, the call's number and first arguments.
+struct ThreadLook {
+    char state = '?';
+    long call = -1;
+    std::array<unsigned long, 3> args{};
+};
+
+std::vector<ThreadLook> otherThreads() {
+    std::vector<ThreadLook> looks;
+    const std::string self = std::to_string(::gettid());
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        if (task.path().filename() == self) {
+            continue;
+        }
+        ThreadLook look;
+        std::string stat;
+        std::getline(std::ifstream(task.path() / "stat"), stat);
+        if (const auto end = stat.rfind(')'); end != std::string::npos && end + 2 < stat.size()) {
+            look.state = stat[end + 2];
+        }
+        std::ifstream(task.path() / "syscall") >> look.call >> std::hex >> look.args[0] >>
+            look.args[1] >> look.args[2];
+        looks.push_back(look);
+    }
+    return looks;
 }
 
-// CPU the whole process burns while the test thread sleeps; a spinning event thread shows up.
-double cpuShareWhileIdle(std::chrono::milliseconds idle) {
-    const double before = processCpuSeconds();
-    std::this_thread::sleep_for(idle);
-    return (processCpuSeconds() - before) / std::chrono::duration<double>(idle).count();
+// Waits (bounded) until every other thread of the process is asleep at one look. A thread that
+// spins never sleeps; a sound event thread sleeps in poll() between what it is told.
+bool otherThreadsSleep() {
+    return pumpUntil([] {
+        const auto looks = otherThreads();
+        return std::all_of(looks.begin(), looks.end(),
+                           [](const ThreadLook& t) { return t.state == 'S' || t.state == 'D'; });
+    });
 }
 
-constexpr auto kIdleSample = std::chrono::milliseconds(300);
-constexpr double kIdleCpuShareLimit = 0.3;
+// Waits (bounded) until some thread waits in poll() on one descriptor without a timeout: the
+// event thread that watches nothing but its stop signal.
+bool eventThreadWaitsForStopOnly() {
+    constexpr long PollCall = SYS_poll;
+    constexpr unsigned long NoTimeout = 0xffffffffu; // -1 as the 32-bit argument
+    return pumpUntil([] {
+        const auto looks = otherThreads();
+        return std::any_of(looks.begin(), looks.end(), [](const ThreadLook& t) {
+            return t.state == 'S' && t.call == PollCall && t.args[1] == 1 &&
+                   (t.args[2] & NoTimeout) == NoTimeout;
+        });
+    });
+}
 
 // The error a step must raise; an OS error or text left out is not checked.
 struct ComError {
@@ -209,10 +247,12 @@ TEST_F(ComPortPty, BytesTravelBothWaysAndEventsRunOnThePortThread) {
     for (int c : counts) {
         EXPECT_GT(c, 0) << "OnRxChar is never raised for nothing";
     }
-    // Nothing more arrives: no further events.
+    // Nothing comes of nothing: the next byte is announced alone, and no event came before it.
     const auto eventsSoFar = counts.size();
-    pumpUntil([] { return false; }, 100);
-    EXPECT_EQ(counts.size(), eventsSoFar);
+    ASSERT_TRUE(pty.send({0x42}));
+    ASSERT_TRUE(pumpUntil([&] { return received.size() > frame.size(); }));
+    EXPECT_EQ(counts.size(), eventsSoFar + 1);
+    EXPECT_EQ(counts.back(), 1);
 }
 
 TEST_F(ComPortPty, ReceiveEventsAnnounceWhatIsWaitingMergedOrSplit) {
@@ -229,7 +269,6 @@ TEST_F(ComPortPty, ReceiveEventsAnnounceWhatIsWaitingMergedOrSplit) {
     // Bytes that arrive before the event is handled are announced together.
     ASSERT_TRUE(pty.send({1, 2, 3}));
     ASSERT_TRUE(pty.send({4, 5}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(pumpUntil([&] { return !counts.empty() && counts.back() == 5; }));
 
     // Unread bytes stay waiting: the next arrival announces old and new together.
@@ -256,9 +295,11 @@ TEST_F(ComPortPty, UnreadBytesDoNotMakeTheEventThreadSpin) {
     port.Open();
     ASSERT_TRUE(pty.send({1, 2, 3}));
     ASSERT_TRUE(pumpUntil([&] { return events > 0; }));
-    EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
-    pumpUntil([] { return false; }, 100);
-    EXPECT_EQ(events, 1) << "no new bytes, no new event";
+    EXPECT_TRUE(otherThreadsSleep());
+    // No new bytes, no new event: the next byte's event is the second.
+    ASSERT_TRUE(pty.send({4}));
+    ASSERT_TRUE(pumpUntil([&] { return port.InputCount() == 4 && events > 1; }));
+    EXPECT_EQ(events, 2);
 }
 
 // Arrivals reach the host as Events and TriggersOnRxChar say: announced, handed over read, or
@@ -268,15 +309,17 @@ TEST_F(ComPortPty, ArrivalsFollowEventsAndTriggersOnRxChar) {
         const char* what;
         bool watchRx;
         bool triggers;
-        int rxCharEvents;
+        std::vector<int> announced; // counts of the OnRxChar events
         std::vector<std::uint8_t> handedOver;
         int leftWaiting;
     };
+    // Three bytes, then a fourth: whatever came of the first three came before the fourth.
     const std::vector<std::uint8_t> bytes = {3, 1, 4};
+    const std::vector<std::uint8_t> next = {9};
     const std::vector<Case> cases = {
-        {"announced", true, true, 1, {}, 3},
-        {"read by the port", true, false, 0, bytes, 0},
-        {"not watched", false, true, 0, {}, 3},
+        {"announced", true, true, {3, 4}, {}, 4},
+        {"read by the port", true, false, {}, {3, 1, 4, 9}, 0},
+        {"not watched", false, true, {}, {}, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -286,25 +329,30 @@ TEST_F(ComPortPty, ArrivalsFollowEventsAndTriggersOnRxChar) {
         }
         port.setEvents(events);
         port.setTriggersOnRxChar(c.triggers);
-        int rxChar = 0;
+        std::vector<int> announced;
         std::vector<std::uint8_t> handedOver;
-        port.OnRxChar = [&](TComPort&, int) { ++rxChar; };
+        port.OnRxChar = [&](TComPort&, int count) { announced.push_back(count); };
         port.OnRxBuf = [&](TComPort&, const void* data, int count) {
             const auto* p = static_cast<const std::uint8_t*>(data);
             handedOver.insert(handedOver.end(), p, p + count);
         };
         port.Open();
+        const auto arrived = [&](std::size_t total) {
+            const std::size_t got = c.handedOver.empty()
+                                        ? static_cast<std::size_t>(std::max(port.InputCount(), 0))
+                                        : handedOver.size();
+            return got == total &&
+                   (c.announced.empty() ||
+                    (!announced.empty() && announced.back() == static_cast<int>(total)));
+        };
         ASSERT_TRUE(pty.send(bytes));
-        const bool silent = c.rxCharEvents == 0 && c.handedOver.empty();
-        ASSERT_TRUE(pumpUntil([&] {
-            return rxChar > 0 || handedOver.size() >= bytes.size() ||
-                   (silent && port.InputCount() == static_cast<int>(bytes.size()));
-        }));
-        pumpUntil([] { return false; }, 100);
-        EXPECT_EQ(rxChar, c.rxCharEvents);
+        ASSERT_TRUE(pumpUntil([&] { return arrived(bytes.size()); }));
+        EXPECT_TRUE(otherThreadsSleep());
+        ASSERT_TRUE(pty.send(next));
+        ASSERT_TRUE(pumpUntil([&] { return arrived(bytes.size() + next.size()); }));
+        EXPECT_EQ(announced, c.announced);
         EXPECT_EQ(handedOver, c.handedOver);
         EXPECT_EQ(port.InputCount(), c.leftWaiting);
-        EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
         port.Close();
     }
 }
@@ -597,7 +645,7 @@ TEST(ComPortFailures, HookPathGoesOnAsIfTheFailedStepHadSucceeded) {
     }
 
     // The event thread has no handle to watch: it waits for stop and does not spin.
-    EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
+    EXPECT_TRUE(eventThreadWaitsForStopOnly());
 
     // Write and read report the missing port, go on, and fail on the missing handle.
     calls.clear();
@@ -643,8 +691,8 @@ TEST(ComPortHangUp, AHungUpLineNeitherSpinsNorBlocksClose) {
         ASSERT_TRUE(pty.send({9, 9}));
         ASSERT_TRUE(pumpUntil([&] { return events > 0; }));
         pty.closeMaster();
-        pumpUntil([] { return false; }, 50);
-        EXPECT_LT(cpuShareWhileIdle(kIdleSample), kIdleCpuShareLimit);
+        // Once it has seen the hang-up the event thread watches nothing but its stop signal.
+        EXPECT_TRUE(eventThreadWaitsForStopOnly());
         // The purge of a vanished line fails and is reported, but the port ends up closed all
         // the same and can be opened again. The hook hears of it before the port is closed.
         try {
@@ -695,11 +743,13 @@ TEST_F(ComPortPty, ClosingFromTheGuiThreadWhileEventsWaitNeverDeadlocks) {
     Streamer streamer(pty.master());
     for (int cycle = 0; cycle < kStressCycles; ++cycle) {
         port.Open();
-        // Let the event thread post an event and block on its delivery, then close with that
-        // event still queued (every other cycle) or after handling a few.
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        // Close with an event still queued (every other cycle; the pause gives the event thread
+        // time to post one, more or less), or after bytes of this opening were handled.
         if (cycle % 2 == 1) {
-            QCoreApplication::processEvents();
+            const int handled = bytes.load();
+            ASSERT_TRUE(pumpUntil([&] { return bytes.load() > handled; })) << "cycle " << cycle;
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
         }
         port.Close();
     }
@@ -732,11 +782,15 @@ TEST_F(ComPortPty, ClosingFromAWorkerThreadWhileTheGuiHandlesEventsNeverDeadlock
     };
     Streamer streamer(pty.master());
     std::atomic<bool> workerDone{false};
-    // The probe worker's pattern: open, wait a little, close, from its own thread.
+    // The probe worker's pattern: open, wait a little, close, from its own thread. The first
+    // opening stays until the GUI has handled one of its events.
     std::jthread worker([&] {
         for (int cycle = 0; cycle < kStressCycles / 3; ++cycle) {
             port.Open();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            do {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            } while (cycle == 0 && handled.load() == 0 && std::chrono::steady_clock::now() < limit);
             port.Close();
         }
         workerDone = true;

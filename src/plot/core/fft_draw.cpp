@@ -941,7 +941,7 @@ void TFFTDraw::Paint() {
 }
 
 void TFFTDraw::DrawAllPlots() {
-    if (!ControlVisible()) {
+    if (!ControlVisible() || DrawingDeferred()) {
         return;
     }
     pages_[PlotPage].Clear(color_);
@@ -1123,6 +1123,9 @@ void TFFTDraw::DrawOnePlot(const TPlotListMember& plot) {
 }
 
 void TFFTDraw::DrawTitles() {
+    if (DrawingDeferred()) {
+        return;
+    }
     const int plotW = GetPlotWidth();
     const int plotH = GetPlotHeight();
     const int plotLeft = pages_[PlotPage].Dest.Left;
@@ -1161,6 +1164,9 @@ void TFFTDraw::DrawTitles() {
 }
 
 void TFFTDraw::UpdatePaintPage(TPaintPage& page) {
+    if (DrawingDeferred()) {
+        return;
+    }
     BlockPaint();
     CopyToControl(page);
 }

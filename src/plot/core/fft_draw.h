@@ -106,6 +106,9 @@ public:
     virtual int ControlWidth() const { return width_; }
     virtual int ControlHeight() const { return height_; }
     virtual bool ControlVisible() const { return visible_; }
+    // True while drawing into the pages would not be seen before the next paint cycle, which
+    // draws them whole anyway (a widget whose window is not shown yet): redraws are skipped.
+    virtual bool DrawingDeferred() const { return false; }
     // Stores the control's size (a widget also resizes itself); nothing is laid out until Paint.
     virtual void SetControlSize(int width, int height);
     void SetControlVisible(bool visible) { visible_ = visible; }
