@@ -14,9 +14,11 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -29,6 +31,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int StepLimitMs = 5000;
 constexpr int DragMoves = 20;
 constexpr int DragStepPx = 6;
+constexpr int WakeMs = 50;
+constexpr int DragStepCount = 200;
 
 sim::testing::SimProcess& simulator() {
     static sim::testing::SimProcess process(
@@ -40,7 +44,9 @@ sim::testing::SimProcess& simulator() {
 class Samples {
 public:
     void add(benchmark::State& state, Clock::time_point start) {
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        addSeconds(state, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    void addSeconds(benchmark::State& state, double seconds) {
         state.SetIterationTime(seconds);
         ms_.push_back(seconds * MsPerSecond);
     }
@@ -167,20 +173,48 @@ bool grabbed(benchmark::State& state, Window& win) {
     return win.eq.selectedBand() == 2;
 }
 
+// The GUI thread's own time for one drag step while connected: the move (model, frame queued)
+// and, once the device has answered, its report applied and the graph drawn. The wait for the
+// answer sleeps in the event loop, so only the work is counted, not the line's pace.
+double guiThreadCpuS() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+template <typename Done> bool sleepUntil(Done done) {
+    const QDeadlineTimer deadline(StepLimitMs);
+    QTimer wake; // bounds each sleep, so the deadline is looked at
+    wake.start(WakeMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
 void dragStep(benchmark::State& state, bool serial) {
     Window win(serial);
     if (!grabbed(state, win))
         return;
     const auto at = app::testing::markerPoint(win.eq, 3, win.form.setting().trimDb);
+    int reports = 0;
+    QObject::connect(&win.form.receivePath(), &devices::ReceivePath::bandReported, [&](int n) {
+        if (n == 3)
+            ++reports;
+    });
     Samples samples;
-    int i = 0;
+    int i = 1; // the first step leaves the marker's spot, so it changes the band
     for (auto _ : state) {
-        const auto start = Clock::now();
-        // Between two spots next to the marker: every step changes the band, and the device is
-        // left where it was for the benchmarks after this one.
+        const int before = reports;
+        const double cpuStart = guiThreadCpuS();
+        // Between the marker's spot and one next to it: every step changes the band.
         win.eq.FFTDrawMouseMove(at->x() + (i % 2) * DragStepPx, at->y() - (i % 2) * DragStepPx);
-        samples.add(state, start);
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        const bool answered = sleepUntil([&] { return reports > before; });
+        QCoreApplication::processEvents(QEventLoop::AllEvents); // the repaint it asked for
+        samples.addSeconds(state, guiThreadCpuS() - cpuStart);
+        if (!answered) {
+            state.SkipWithError("the device did not report the step");
+            return;
+        }
         ++i;
     }
     win.eq.FFTDrawMouseUp();
@@ -192,8 +226,15 @@ void BM_DragStepConnectedTcp(benchmark::State& s) {
 void BM_DragStepConnectedSerial(benchmark::State& s) {
     dragStep(s, true);
 }
-BENCHMARK(BM_DragStepConnectedTcp)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DragStepConnectedSerial)->UseManualTime()->Unit(benchmark::kMicrosecond);
+// Each step waits for the device's answer (about one channel pause), so the count is bounded.
+BENCHMARK(BM_DragStepConnectedTcp)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(DragStepCount);
+BENCHMARK(BM_DragStepConnectedSerial)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(DragStepCount);
 
 // A fast drag (one move per pass of the event loop), then the time until the device's report says
 // it holds the last position.
