@@ -16,7 +16,8 @@ function(tq50r_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LINK} GTest::gtest GTest::gtest_main GTest::gmock)
   endif()
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  # The tests' own helpers; the code under test comes from the include roots of what is linked.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   tq50r_warnings(${name})
   # GUI suites select the offscreen platform in their own main() (tests/support/gui_main.cpp),
   # so they also run headless when listed or started outside ctest.
