@@ -1,8 +1,11 @@
-# tq50r_test(NAME SOURCES ... LINK ... [LABEL Unit|Integration] [GUI])
+# tq50r_test(NAME SOURCES ... LINK ... [LABEL Unit|Integration] [GUI] [THREADS])
 # One GoogleTest executable; each test case becomes a CTest test.
 # GUI tests run with the offscreen platform and need no display.
+# THREADS: the code under test runs threads of its own (event threads, workers, other processes
+# that talk to it); such tests also have the label Threads, which CI runs under ThreadSanitizer,
+# and the target tq50r_threaded_tests builds them all.
 function(tq50r_test name)
-  cmake_parse_arguments(ARG "GUI" "LABEL;TIMEOUT" "SOURCES;LINK" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;THREADS" "LABEL;TIMEOUT" "SOURCES;LINK" ${ARGN})
   if(NOT ARG_LABEL)
     set(ARG_LABEL Unit)
   endif()
@@ -25,6 +28,30 @@ function(tq50r_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
+  if(ARG_THREADS)
+    tq50r_threaded_test_target(${name})
+    tq50r_add_label(${name} ${ARG_LABEL} Threads)
+  endif()
+endfunction()
+
+# tq50r_add_label(TARGET LABEL...): gives the tests found in TARGET these labels. A list does
+# not pass through gtest_discover_tests' PROPERTIES, so the labels are set by a script that CTest
+# reads after the list of the target's tests.
+function(tq50r_add_label target)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_labels.cmake)
+  file(WRITE ${script}
+    "foreach(test IN LISTS ${target}_TESTS)\n"
+    "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${ARGN}\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+endfunction()
+
+# tq50r_threaded_test_target(TARGET): TARGET holds tests labelled Threads.
+function(tq50r_threaded_test_target target)
+  if(NOT TARGET tq50r_threaded_tests)
+    add_custom_target(tq50r_threaded_tests)
+  endif()
+  add_dependencies(tq50r_threaded_tests ${target})
 endfunction()
 
 # tq50r_bench(NAME SOURCES ... LINK ...)
