@@ -6,11 +6,3 @@ function(tq50r_warnings target)
   endif()
 endfunction()
 
-# tq50r_library(NAME SOURCES ... [LINK ...]) : a static library of one folder.
-function(tq50r_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
-  add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARG_LINK})
-  tq50r_warnings(${name})
-endfunction()

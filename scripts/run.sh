@@ -40,13 +40,29 @@ app_args=(--loopback)
 if [ "$real_network" -eq 0 ] && [ -x build/bin/tq50r-sim ]; then
   # The simulated USB device is a pseudo-terminal; a link with a fixed name
   # tells the application where to look for it.
+  # Its standard output goes to a file: it lists the devices and then says "ready" once they all
+  # listen.
   sim_dir=$(mktemp -d)
+  sim_out="$sim_dir/sim.out"
   build/bin/tq50r-sim --devices 2 --serial 1 --serial-link "$sim_dir/ttySIM0" --no-stdin \
-    </dev/null &
+    </dev/null >"$sim_out" &
   sim_pid=$!
   app_args+=(--serial-port "$sim_dir/ttySIM0")
-  sleep 0.5
-  if ! kill -0 "$sim_pid" 2>/dev/null; then
+  # Waits at most 10 s (100 looks, 0.1 s apart) for "ready".
+  sim_ready=0
+  for _ in $(seq 100); do
+    if grep -qx ready "$sim_out" 2>/dev/null; then
+      sim_ready=1
+      break
+    fi
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ "$sim_ready" -eq 1 ]; then
+    sed '/^ready$/q' "$sim_out"
+  elif kill -0 "$sim_pid" 2>/dev/null; then
+    echo "run.sh: the simulator did not say it was ready within 10 s; starting anyway" >&2
+  else
     echo "run.sh: the simulator did not start; going on without it" >&2
     sim_pid=""
   fi

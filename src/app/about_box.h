@@ -25,7 +25,7 @@ QString versionFromTitle(const QString& title);
 class TfmAbout : public QDialog {
     Q_OBJECT
 public:
-    // title: the application title whose tail is the version ("TQ50R V5.0.5" gives "5.0.5").
+    // title: the application title whose tail is the version ("TQ50R V1.2.3" gives "1.2.3").
     explicit TfmAbout(const QString& title, QWidget* parent = nullptr);
 
     QLabel* verLb() const { return verLb_; }

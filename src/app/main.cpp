@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     tq50r::app::Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tq50r"));
     // The title lives in the window captions only: an application display name would be
-    // appended to every caption by the window system ("TQ50R" would read "TQ50R - TQ50R V5.0.5").
+    // appended to every caption by the window system ("TQ50R" would read "TQ50R - TQ50R V1.2.3").
     QApplication::setApplicationVersion(QStringLiteral(TQ50R_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(tq50r::editor::theme::darkPalette());

@@ -432,14 +432,14 @@ QTimer* TForm1::makeTimer(const char* name, int intervalMs, bool enabled,
 }
 
 void TForm1::buildTimers() {
-    struct TimerSpec {
+    struct TimerSetup {
         const char* name;
         int intervalMs;
         bool enabledAtStart;
         QTimer* TForm1::*member;
         void (TForm1::*handler)();
     };
-    static constexpr std::array<TimerSpec, 2> Timers{{
+    static constexpr std::array<TimerSetup, 2> Timers{{
         {"SearchTimer", 1000, true, &TForm1::SearchTimer, &TForm1::SearchTimerTimer},
         {"ReadStateTimer", 3000, false, &TForm1::ReadStateTimer, &TForm1::ReadStateTimerTimer},
     }};
@@ -447,7 +447,7 @@ void TForm1::buildTimers() {
     // the tile and ageing timers to the device list; the probe port's close timer to the serial
     // scan; the connect, check and reconnect timers to the connection; recall and idle poll to
     // the parameter sync.
-    for (const TimerSpec& t : Timers)
+    for (const TimerSetup& t : Timers)
         this->*(t.member) = makeTimer(t.name, t.intervalMs, t.enabledAtStart, t.handler);
 }
 

@@ -1,4 +1,6 @@
 #include "app/about_box.h"
+#include "app/app_info.h"
+#include "tq50r_version.h"
 #include "widgets/link_label.h"
 
 #include <QIcon>
@@ -13,7 +15,7 @@ namespace {
 
 TEST(AboutBox, VersionIsTheTitleTail) {
     const std::pair<QString, QString> cases[] = {
-        {"TQ50R V5.0.5", "5.0.5"},
+        {"TQ50R V1.2.3", "1.2.3"},
         {"TQ50R V6.1.20", ".1.20"},
         {"abc", "abc"},
         {"", ""},
@@ -22,8 +24,16 @@ TEST(AboutBox, VersionIsTheTitleTail) {
         EXPECT_EQ(versionFromTitle(title), version) << title.toStdString();
 }
 
+// The box shows the last five characters of the title: a project version of another length
+// (5.0.10) would be shown cut.
+TEST(AboutBox, ShowsTheWholeProjectVersion) {
+    TfmAbout box(ApplicationTitle);
+    box.show();
+    EXPECT_EQ(box.verLb()->text(), QStringLiteral(TQ50R_VERSION));
+}
+
 TEST(AboutBox, ShowsProductAndVersionWithItsHiddenControls) {
-    TfmAbout box(QStringLiteral("TQ50R V5.0.5"));
+    TfmAbout box(QStringLiteral("TQ50R V1.2.3"));
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
     EXPECT_EQ(box.size(), QSize(313, 148));
     EXPECT_FALSE(box.windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -31,7 +41,7 @@ TEST(AboutBox, ShowsProductAndVersionWithItsHiddenControls) {
     EXPECT_TRUE(box.verLb()->text().isEmpty()); // filled when shown
 
     box.show();
-    EXPECT_EQ(box.verLb()->text(), QStringLiteral("5.0.5"));
+    EXPECT_EQ(box.verLb()->text(), QStringLiteral("1.2.3"));
     QStringList texts;
     for (const QLabel* label : box.findChildren<QLabel*>())
         if (label->isVisible())
@@ -71,7 +81,7 @@ TEST(AboutBox, ShowsTheApplicationIconAtEverySizeTheDesktopUses) {
                                    {48, 48}, {64, 64}, {128, 128}, {256, 256}};
     EXPECT_EQ(sizes, expected);
 
-    TfmAbout box(QStringLiteral("TQ50R V5.0.5"));
+    TfmAbout box(QStringLiteral("TQ50R V1.2.3"));
     auto* logo = box.findChild<QLabel*>(QStringLiteral("Image1"));
     ASSERT_NE(logo, nullptr);
     const QImage shown = logo->pixmap().toImage();
@@ -91,7 +101,7 @@ TEST(AboutBox, LinkClickTakesItsCaptionAsAddress) {
         opened << url;
         return true;
     });
-    TfmAbout box(QStringLiteral("TQ50R V5.0.5"));
+    TfmAbout box(QStringLiteral("TQ50R V1.2.3"));
     widgets::TUnlURLLabel* link = box.UnlURLLabel1();
     const QString caption = link->text();
     EXPECT_TRUE(link->URL().isEmpty());

@@ -8,6 +8,7 @@
 #include "editor/spin_button.h"
 #include "platform/clock_timer.h"
 #include "plot/fft_draw_widget.h"
+#include "tq50r_version.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -41,7 +42,7 @@ TEST(MainWindow, FixedBlackWindowWithTitle) {
     ScriptedWindow w;
     EXPECT_EQ(w.form->size(), QSize(1070, 768));
     EXPECT_EQ(w.form->minimumSize(), w.form->maximumSize());
-    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("TQ50R V5.0.5"));
+    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("TQ50R V" TQ50R_VERSION));
     const QWidget* client = w.form->centralWidget();
     EXPECT_EQ(client->palette().color(QPalette::Window), QColor(Qt::black));
 }

@@ -11,7 +11,7 @@
 #include "editor/eq_editor.h"
 #include "eq/encoding.h"
 #include "protocol/preset_file.h"
-#include "transport/fake_channel.h"
+#include "support/fake_channel.h"
 
 #include <QAction>
 #include <QCoreApplication>

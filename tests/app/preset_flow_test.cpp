@@ -1,5 +1,6 @@
 #include "app_test_support.h"
 #include "editor/eq_editor.h"
+#include "tq50r_version.h"
 
 #include <QAction>
 #include <QFile>
@@ -13,7 +14,8 @@ namespace {
 
 using testing::ScriptedWindow;
 
-const QString Title = QStringLiteral("TQ50R V5.0.5");
+// The caption: "TQ50R V" and the project's version.
+const QString Title = QStringLiteral("TQ50R V" TQ50R_VERSION);
 const QString Separator = QStringLiteral("    --");
 
 void trigger(TForm1& form, const char* name) {

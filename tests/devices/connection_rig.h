@@ -5,7 +5,7 @@
 #include "devices/connection.h"
 #include "devices/frame_bytes.h"
 #include "devices/parameter_sync.h"
-#include "transport/fake_channel.h"
+#include "support/fake_channel.h"
 
 #include <QStringList>
 

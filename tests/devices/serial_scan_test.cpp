@@ -1,8 +1,8 @@
 #include "devices/receive_path.h"
 #include "devices/serial_scan.h"
 #include "protocol/frames.h"
+#include "support/fake_channel.h"
 #include "transport/com_port.h"
-#include "transport/fake_channel.h"
 
 #include <QSignalSpy>
 #include <QTimer>

@@ -1,5 +1,5 @@
 // Channels without ports or sockets: the fake, the request sender and the receive loops.
-#include "transport/fake_channel.h"
+#include "support/fake_channel.h"
 #include "transport/receive_loops.h"
 #include "transport/request_sender.h"
 

@@ -1,5 +1,6 @@
 #pragma once
-// In-memory channels for testing connection logic without ports, sockets or pauses.
+// In-memory channels for testing connection logic without ports, sockets or pauses. A test
+// double: only tests and benchmarks link it.
 #include "transport/transport_channel.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "transport/fake_channel.h"
+#include "support/fake_channel.h"
 
 #include <algorithm>
 
