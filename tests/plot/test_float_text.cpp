@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <locale>
+#include <ostream>
 
 namespace tq50r::plot {
 namespace {
@@ -16,6 +17,11 @@ struct Case {
     int digits;
     const char* text;
 };
+
+// Cases are named by the text they expect, so test listings are the same from build to build.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.text;
+}
 
 class FloatTextTable : public ::testing::TestWithParam<Case> {};
 
