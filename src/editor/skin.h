@@ -1,6 +1,7 @@
 // The window's skin: every button, type and band picture, the panel
 // backgrounds and the fader's thumb and channel, painted in code, plus the
-// colours of the dark theme the whole window uses.
+// colours of the dark theme the whole window uses. The pictures of the lists
+// are painted by the build and carried in the program (skin_paint.h).
 #pragma once
 
 #include <QColor>
@@ -50,7 +51,7 @@ inline constexpr int LinkNotConnected = 1;
 
 int skinPictureCount(ImageList list);
 QSize skinPictureSize(ImageList list);
-// A null pixmap for an index outside the list.
+// The carried picture; a null pixmap for an index outside the list.
 QPixmap skinPicture(ImageList list, int index);
 const char* imageListName(ImageList list);
 

@@ -1,4 +1,5 @@
 #include "editor/skin.h"
+#include "editor/skin_paint.h"
 
 #include <QImage>
 #include <algorithm>
@@ -123,6 +124,37 @@ TEST(Skin, ListsHaveTheirSizesCountsAndDistinctStates) {
             EXPECT_TRUE(seen.insert(bytes).second) << "picture " << i << " repeats another";
         }
     }
+}
+
+// The window shows the list pictures the build painted; each must be the picture the painting
+// code gives here, pixel for pixel, with the same transparency.
+TEST(Skin, CarriedPicturesAreThePaintedOnes) {
+    int compared = 0;
+    for (const ImageList list : AllImageLists) {
+        SCOPED_TRACE(imageListName(list));
+        for (int i = -1; i <= skinPictureCount(list); ++i) {
+            const QPixmap carried = skinPicture(list, i);
+            const QPixmap painted = paintSkinPicture(list, i);
+            ASSERT_EQ(carried.isNull(), painted.isNull()) << i;
+            if (painted.isNull()) {
+                continue;
+            }
+            EXPECT_EQ(carried.hasAlphaChannel(), painted.hasAlphaChannel()) << i;
+            EXPECT_EQ(carried.devicePixelRatio(), painted.devicePixelRatio()) << i;
+            const QImage a = carried.toImage().convertToFormat(QImage::Format_ARGB32);
+            const QImage b = painted.toImage().convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(a.size(), b.size()) << i;
+            int differing = 0;
+            for (int y = 0; y < a.height(); ++y) {
+                for (int x = 0; x < a.width(); ++x) {
+                    differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+                }
+            }
+            EXPECT_EQ(differing, 0) << "picture " << i << " differs from its painting";
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 3 + 10 + 4 + 4 + 2 + 2);
 }
 
 TEST(Skin, FaderAndSpinPictures) {
