@@ -295,6 +295,7 @@ void QImageCanvas::flushPolyline() {
         polyline_.clear();
         return;
     }
+    image(); // made before its pixels are written below
     const TPen current = Pen;
     Pen = polylinePen_;
     const int width = Pen.Width;
@@ -329,7 +330,7 @@ void QImageCanvas::flushPolyline() {
 
 QPainter& QImageCanvas::painter() {
     if (!painter_) {
-        painter_ = std::make_unique<QPainter>(&image_);
+        painter_ = std::make_unique<QPainter>(&image());
         painter_->setRenderHint(QPainter::Antialiasing, false);
         painter_->setRenderHint(QPainter::TextAntialiasing, false);
     }
@@ -345,9 +346,17 @@ void QImageCanvas::endPaint() {
     }
 }
 
+QImage& QImageCanvas::image() {
+    if (image_.isNull() && hasArea()) {
+        image_ = QImage(width_, height_, QImage::Format_RGB32);
+        image_.fill(Qt::white);
+    }
+    return image_;
+}
+
 const QImage& QImageCanvas::Image() {
     endPaint();
-    return image_;
+    return image();
 }
 
 void QImageCanvas::SetSize(int width, int height) {
@@ -355,15 +364,12 @@ void QImageCanvas::SetSize(int width, int height) {
     polyline_.clear();
     width = std::max(0, width);
     height = std::max(0, height);
-    if (width == image_.width() && height == image_.height()) {
+    if (width == width_ && height == height_) {
         return;
     }
-    if (width == 0 || height == 0) {
-        image_ = QImage();
-        return;
-    }
-    image_ = QImage(width, height, QImage::Format_RGB32);
-    image_.fill(Qt::white);
+    width_ = width;
+    height_ = height;
+    image_ = QImage();
 }
 
 void QImageCanvas::applyPen(QPainter& p) {
@@ -408,7 +414,7 @@ void QImageCanvas::MoveTo(int x, int y) {
 void QImageCanvas::LineTo(int x, int y) {
     const TPoint from = pos_;
     pos_ = TPoint{x, y};
-    if (image_.isNull()) {
+    if (!hasArea()) {
         return;
     }
     const auto near = [](int v) { return v > -CoordLimitInt && v < CoordLimitInt; };
@@ -416,8 +422,8 @@ void QImageCanvas::LineTo(int x, int y) {
     // A one-pixel pen is rasterised exactly at any distance; the others are clipped first.
     if (inRange || Pen.Width <= 1) {
         // Both ends beyond the same edge: nothing of the line can show.
-        const int w = image_.width();
-        const int h = image_.height();
+        const int w = width_;
+        const int h = height_;
         const int reach = std::max(1, Pen.Width);
         if ((from.X < -reach && x < -reach) || (from.Y < -reach && y < -reach) ||
             (from.X > w + reach && x > w + reach) || (from.Y > h + reach && y > h + reach)) {
@@ -448,7 +454,7 @@ void QImageCanvas::LineTo(int x, int y) {
 
 QPainter* QImageCanvas::rectPainter(const TRect& r) {
     flushPolyline();
-    if (image_.isNull() || isEmpty(r)) {
+    if (!hasArea() || isEmpty(r)) {
         return nullptr;
     }
     return &painter();
@@ -506,7 +512,7 @@ const QFontMetrics& QImageCanvas::metrics() {
 
 void QImageCanvas::TextOut(int x, int y, const std::string& text) {
     flushPolyline();
-    if (image_.isNull() || text.empty()) {
+    if (!hasArea() || text.empty()) {
         return;
     }
     const QString s = QString::fromStdString(text);
@@ -579,7 +585,7 @@ int QImageCanvas::TextHeight(const std::string&) {
 void QImageCanvas::CopyRect(const TRect& destRect, Canvas& source, const TRect& sourceRect) {
     flushPolyline();
     auto* src = dynamic_cast<QImageCanvas*>(&source);
-    if (src == nullptr || src == this || image_.isNull()) {
+    if (src == nullptr || src == this || !hasArea()) {
         return;
     }
     const QImage& from = src->Image();

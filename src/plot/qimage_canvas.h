@@ -21,8 +21,8 @@ public:
     ~QImageCanvas() override;
 
     void SetSize(int width, int height) override;
-    int Width() const override { return image_.width(); }
-    int Height() const override { return image_.height(); }
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
 
     void MoveTo(int x, int y) override;
     void LineTo(int x, int y) override;
@@ -39,6 +39,10 @@ public:
     const QImage& Image();
 
 private:
+    bool hasArea() const { return width_ > 0 && height_ > 0; }
+    // The image, made (white) when it is first drawn on or asked for: a page that is resized
+    // several times before it is first drawn, or never drawn, costs no pixels until then.
+    QImage& image();
     QPainter& painter();
     void endPaint();
     // Consecutive line-tos with one pen are collected and drawn as one polyline.
@@ -52,7 +56,9 @@ private:
     QPainter* rectPainter(const TRect& r);
     const QFontMetrics& metrics();
 
-    QImage image_;
+    int width_ = 0;
+    int height_ = 0;
+    QImage image_; // null until image() makes it
     std::vector<QPoint> polyline_;
     TPen polylinePen_;
     bool penApplied_ = false; // the painter holds polylinePen_-style state of applyPen

@@ -31,6 +31,7 @@ public:
     int charWidth = 7;
     int textHeight = 13;
     std::vector<Op> ops;
+    int measured = 0; // TextWidth calls
 
     void SetSize(int width, int height) override {
         width_ = std::max(0, width);
@@ -58,6 +59,7 @@ public:
         op.text = text;
     }
     int TextWidth(const std::string& text) override {
+        ++measured;
         return charWidth * static_cast<int>(text.size());
     }
     int TextHeight(const std::string&) override { return textHeight; }

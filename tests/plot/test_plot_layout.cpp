@@ -9,6 +9,7 @@
 namespace tq50r::plot {
 namespace {
 
+using testing::RecordingCanvas;
 using testing::RecordingFactory;
 
 TEST(Mapping, MainGraphLinearAxes) {
@@ -129,6 +130,38 @@ TEST(Layout, AllPagesOfADefaultControl) {
     // "x = 3.142E-0100" is 105 wide: (300 - 105 - 5, 26 + 4, 295, 26 + 26 + 12).
     EXPECT_EQ(d.Page(TFFTDraw::CoordinatePage).Dest, (TRect{190, 30, 295, 64}));
     EXPECT_EQ(d.Page(TFFTDraw::CoordinatePage).Image->Width(), 105);
+}
+
+// Sizing the coordinate page measures some two hundred texts; a layout leaves that to the page's
+// first use, which places it where that layout would have: changes that lay nothing out since do
+// not move it, the next layout does.
+TEST(Layout, TheCoordinatePageIsPlacedAtItsFirstUseForTheLastLayout) {
+    std::vector<RecordingCanvas*> made; // the pages in PageId order, then the control canvas
+    const CanvasFactory recording = RecordingFactory(7, 13);
+    TFFTDraw d([&] {
+        auto c = recording();
+        made.push_back(dynamic_cast<RecordingCanvas*>(c.get()));
+        return c;
+    });
+    ASSERT_EQ(made.size(), static_cast<std::size_t>(TFFTDraw::PageCount) + 1);
+    RecordingCanvas& coordinates = *made[TFFTDraw::CoordinatePage];
+    d.Paint();
+    d.SetYLabelPrecision(d.YLabelPrecision());
+    EXPECT_EQ(coordinates.measured, 0);
+    EXPECT_EQ(coordinates.Width(), 0);
+
+    TFFTDraw longer(RecordingFactory(7, 13));
+    longer.SetYLabelPrecision(8); // "x = 3.1415927E-0100"
+    longer.SetAutoRedraw(false);
+    d.AssignPlotProperties(longer); // no relayout
+    EXPECT_EQ(d.Page(TFFTDraw::CoordinatePage).Dest, (TRect{190, 30, 295, 64}));
+    EXPECT_EQ(coordinates.Width(), 105);
+    EXPECT_EQ(coordinates.measured, 2 * TFFTDraw::MeasureExponentRange + 1);
+    d.Page(TFFTDraw::CoordinatePage);
+    EXPECT_EQ(coordinates.measured, 2 * TFFTDraw::MeasureExponentRange + 1) << "placed once";
+
+    d.ResizePaintPage();
+    EXPECT_GT(d.Page(TFFTDraw::CoordinatePage).Image->Width(), 105);
 }
 
 TEST(Layout, TooShortDropsTitlesAndXLabels) {

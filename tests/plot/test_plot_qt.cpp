@@ -59,6 +59,44 @@ struct QImageCanvasTest : ::testing::Test {
     }
 };
 
+// A page is resized several times while the graph is set up and before it is first drawn; what
+// it shows is decided by its last size alone: white where nothing was drawn, and a drawing is
+// kept only while the size stays.
+TEST_F(QImageCanvasTest, ASizeChangeLeavesAWhitePageOfTheLastSize) {
+    QImageCanvas c;
+    EXPECT_TRUE(c.Image().isNull());
+    c.SetSize(100, 50);
+    c.SetSize(-4, 7);
+    EXPECT_EQ(c.Width(), 0);
+    EXPECT_TRUE(c.Image().isNull());
+    c.SetSize(30, 20);
+    EXPECT_EQ(c.Width(), 30);
+    EXPECT_EQ(c.Height(), 20);
+    ASSERT_EQ(c.Image().size(), QSize(30, 20));
+    EXPECT_EQ(c.Image().format(), QImage::Format_RGB32);
+    EXPECT_FALSE(AnyPixelIs(c.Image(), QRect(0, 0, 30, 20), ColorBlack));
+
+    c.Brush.Color = ColorBlack;
+    c.FillRect(TRect{0, 0, 30, 20});
+    c.SetSize(30, 20);
+    EXPECT_EQ(PixelAt(c, 29, 19), ColorBlack) << "same size: the drawing stays";
+    c.SetSize(31, 20);
+    EXPECT_FALSE(AnyPixelIs(c.Image(), QRect(0, 0, 31, 20), ColorBlack));
+
+    // Drawing first thing after a resize draws on that white page.
+    c.SetSize(8, 8);
+    c.Pen.Color = ColorRed;
+    c.MoveTo(0, 3);
+    c.LineTo(8, 3);
+    EXPECT_EQ(PixelAt(c, 7, 3), ColorRed);
+    EXPECT_EQ(PixelAt(c, 7, 4), ColorWhite);
+    QImageCanvas copy;
+    copy.SetSize(8, 8);
+    copy.CopyRect(TRect{0, 0, 8, 8}, c, TRect{0, 0, 8, 8});
+    EXPECT_EQ(PixelAt(copy, 0, 3), ColorRed);
+    EXPECT_EQ(PixelAt(copy, 0, 0), ColorWhite);
+}
+
 TEST_F(QImageCanvasTest, ColoursAreRedInTheLowByte) {
     QImageCanvas& c = Black(4, 4);
     c.Brush.Color = 0x000000FF;
