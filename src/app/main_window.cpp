@@ -27,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -104,33 +105,92 @@ QString hex(QRgb rgb) {
     return QColor::fromRgba(rgb).name();
 }
 
-// Styles by object name only, so the editor's own controls keep their look.
-QString windowStyleSheet() {
+// The parts of the window a style sheet draws carry their own rules: the UPDATE button, the device
+// box and the bar title; the menus get theirs from OwnedWindowsLook. A sheet on the window would
+// put every control of the editor under the style sheet machinery too, which cost the start-up more
+// than any control drew, and gave them nothing. The captions of the device column and the status
+// row are drawn in the palette's text colour.
+QString refreshButtonSheet() {
     return QStringLiteral(
                "QPushButton#RefreshBtn { color: %1; background: qlineargradient(x1:0, y1:0, "
                "x2:0, y2:1, stop:0 #3e3e3e, stop:1 %2); border: 1px solid %3; border-radius: 3px;"
                " font-weight: bold; letter-spacing: 1px; }"
                "QPushButton#RefreshBtn:hover { border-color: %4; }"
                "QPushButton#RefreshBtn:pressed { background: %5; }"
-               "QPushButton#RefreshBtn:disabled { color: #c0c0c0; }"
-               "QScrollArea#DeviceBox { background: %6; border: 1px solid %7; }"
-               "QWidget#DeviceList { background: %6; }"
-               "QLabel#TimeLabel { color: %1; }"
-               "QLabel#Label6, QLabel#deviceCountLabel { color: %1; }"
-               "QLabel[role=\"status\"] { color: %1; }"
-               "QLabel#BarTitle { color: %1; font-weight: bold; }"
-               "QFrame#Panel2, QFrame#Panel3 { background: %8; border: 1px solid %7; }"
-               "QMenuBar { background: %6; color: %1; }"
-               "QMenuBar::item { padding: 3px 10px; background: transparent; }"
-               "QMenuBar::item:selected, QMenuBar::item:pressed { background: %8; color: %9; }"
-               "QMenu { background: %8; color: %1; border: 1px solid %7; }"
-               "QMenu::item { padding: 4px 24px 4px 16px; }"
-               "QMenu::item:selected { background: %2; color: %9; }"
-               "QMenu::separator { height: 1px; background: %7; margin: 3px 6px; }")
+               "QPushButton#RefreshBtn:disabled { color: #c0c0c0; }")
         .arg(hex(theme::TextRgb), hex(theme::ButtonRgb), hex(theme::ButtonEdgeRgb),
-             hex(theme::AccentRgb), hex(theme::ButtonPressedRgb), hex(theme::WindowRgb),
-             hex(theme::PanelEdgeRgb), hex(theme::PanelRgb), hex(theme::CaptionRgb));
+             hex(theme::AccentRgb), hex(theme::ButtonPressedRgb));
 }
+
+QString deviceBoxSheet() {
+    return QStringLiteral("QScrollArea#DeviceBox { background: %1; border: 1px solid %2; }"
+                          "QWidget#DeviceList { background: %1; }"
+                          "QLabel#TimeLabel { color: %3; }")
+        .arg(hex(theme::WindowRgb), hex(theme::PanelEdgeRgb), hex(theme::TextRgb));
+}
+
+QString barTitleSheet() {
+    return QStringLiteral("QLabel#BarTitle { color: %1; font-weight: bold; }")
+        .arg(hex(theme::TextRgb));
+}
+
+QString menuBarSheet() {
+    return QStringLiteral("QMenuBar { background: %1; color: %2; }"
+                          "QMenuBar::item { padding: 3px 10px; background: transparent; }"
+                          "QMenuBar::item:selected, QMenuBar::item:pressed { background: %3; "
+                          "color: %4; }")
+        .arg(hex(theme::WindowRgb), hex(theme::TextRgb), hex(theme::PanelRgb),
+             hex(theme::CaptionRgb));
+}
+
+// The windows the main window owns - its menus, the context menus of its controls, its dialogs and
+// message boxes (with theirs) - take the dark menu rules as their style sheet when they are first
+// polished, before their children are: menus then look like the window's own, and dialogs keep
+// being drawn under a style sheet, as they were while the whole window carried one.
+class OwnedWindowsLook : public QObject {
+public:
+    explicit OwnedWindowsLook(QWidget* window) : QObject(window), window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Polish && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (widget->isWindow() &&
+                (qobject_cast<QMenu*>(widget) != nullptr ||
+                 qobject_cast<QDialog*>(widget) != nullptr) &&
+                widget->styleSheet().isEmpty() && ownedByWindow(widget))
+                widget->setStyleSheet(theme::menuStyleSheet());
+        }
+        return false;
+    }
+
+private:
+    bool ownedByWindow(const QWidget* widget) const {
+        for (const QWidget* w = widget->parentWidget(); w != nullptr; w = w->parentWidget()) {
+            if (w == window_)
+                return true;
+        }
+        return false;
+    }
+
+    QWidget* window_;
+};
+
+// The grey panels under the plot and the editor, with a one-pixel border in the panel edge colour.
+class PanelFrame : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), theme::color(theme::PanelRgb));
+        p.setPen(theme::color(theme::PanelEdgeRgb));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
 
 QLabel* makeLabel(const QString& name, const QString& text, const QRect& rect, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -158,7 +218,7 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
     setFixedSize(WindowWidthPx, WindowHeightPx);
     setPalette(theme::darkPalette());
     setAutoFillBackground(true);
-    setStyleSheet(windowStyleSheet());
+    new OwnedWindowsLook(this);
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Client"));
@@ -265,6 +325,7 @@ void TForm1::buildDeviceColumn(QWidget* client) {
     RefreshBtn->setToolTip(QStringLiteral("Clear the device list and search again"));
     RefreshBtn->setAccessibleName(QStringLiteral("Update device list"));
     RefreshBtn->setCursor(Qt::PointingHandCursor);
+    RefreshBtn->setStyleSheet(refreshButtonSheet());
     connect(RefreshBtn, &QPushButton::clicked, this, &TForm1::RefreshBtnClick);
 
     DeviceBox = new QScrollArea(client);
@@ -272,6 +333,7 @@ void TForm1::buildDeviceColumn(QWidget* client) {
     DeviceBox->setGeometry(DeviceBoxRect);
     DeviceBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     DeviceBox->setAccessibleName(QStringLiteral("Devices"));
+    DeviceBox->setStyleSheet(deviceBoxSheet());
     auto* list = new QWidget;
     list->setObjectName(QStringLiteral("DeviceList"));
     list->setFixedWidth(DeviceBoxRect.width() - 2);
@@ -309,6 +371,7 @@ void TForm1::buildTopBar(QWidget* client) {
     auto* barTitle =
         makeLabel(QStringLiteral("BarTitle"), QStringLiteral("Master EQ"), BarTitleRect, Panel1);
     barTitle->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    barTitle->setStyleSheet(barTitleSheet());
 
     connectflagImage = new QLabel(Panel1);
     connectflagImage->setObjectName(QStringLiteral("connectflagImage"));
@@ -340,12 +403,12 @@ void TForm1::buildTopBar(QWidget* client) {
 }
 
 void TForm1::buildPanels(QWidget* client) {
-    Panel2 = new QFrame(client);
+    Panel2 = new PanelFrame(client);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(Panel2Rect);
     Panel2->setAccessibleName(QStringLiteral("Response plot"));
 
-    Panel3 = new QFrame(client);
+    Panel3 = new PanelFrame(client);
     Panel3->setObjectName(QStringLiteral("Panel3"));
     Panel3->setGeometry(Panel3Rect);
 
@@ -377,6 +440,8 @@ void TForm1::buildMenus() {
         return action;
     };
 
+    // Before its first item, so that its size already counts the items' padding.
+    menuBar()->setStyleSheet(menuBarSheet());
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     fileMenu->setObjectName(QStringLiteral("FileItem"));
     QAction* open = addItem(fileMenu, "OpenItem", QStringLiteral("&Open"));

@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QSize>
+#include <QString>
 
 namespace tq50r::editor {
 
@@ -88,6 +89,10 @@ inline QColor color(QRgb rgb) {
 }
 // A palette for the whole window built from the colours above.
 QPalette darkPalette();
+// Style sheet rules that give menus the dark look: the menu bar's menus, the window's own and the
+// context menus of its controls and dialogs. They reach a menu through the style sheet of the
+// menu or of a widget it belongs to.
+QString menuStyleSheet();
 } // namespace theme
 
 } // namespace tq50r::editor

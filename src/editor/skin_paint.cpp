@@ -451,6 +451,15 @@ QPixmap panelBackground(QSize size) {
 
 namespace theme {
 
+QString menuStyleSheet() {
+    const auto hex = [](QRgb rgb) { return color(rgb).name(); };
+    return QStringLiteral("QMenu { background: %1; color: %2; border: 1px solid %3; }"
+                          "QMenu::item { padding: 4px 24px 4px 16px; }"
+                          "QMenu::item:selected { background: %4; color: %5; }"
+                          "QMenu::separator { height: 1px; background: %3; margin: 3px 6px; }")
+        .arg(hex(PanelRgb), hex(TextRgb), hex(PanelEdgeRgb), hex(ButtonRgb), hex(CaptionRgb));
+}
+
 QPalette darkPalette() {
     QPalette p;
     p.setColor(QPalette::Window, color(WindowRgb));

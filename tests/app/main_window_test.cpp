@@ -5,6 +5,7 @@
 #include "editor/eq_editor.h"
 #include "editor/fader.h"
 #include "editor/image_button.h"
+#include "editor/skin.h"
 #include "editor/spin_button.h"
 #include "platform/clock_timer.h"
 #include "plot/fft_draw_widget.h"
@@ -12,6 +13,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,6 +24,7 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -264,6 +267,42 @@ TEST(MainWindow, StatusRowShowsAndHidesWithMoreInfoAndItsTimer) {
         EXPECT_EQ(action(*w.form, "BurningItem")->isVisible(), visible);
         EXPECT_EQ(timer->isActive(), visible);
     }
+}
+
+// Every menu of the window is dark: its own, the context menus Qt makes for its controls and for
+// the dialogs it owns. A menu of no window of the program keeps the toolkit's look. The editor's
+// many controls are drawn without the style sheet machinery, which cost the start-up dearly.
+TEST(MainWindow, MenusOfTheWindowAndItsDialogsAreDarkAndTheEditorIsPlain) {
+    ScriptedWindow w;
+    w.form->show();
+    const auto background = [](QMenu* menu) {
+        menu->addAction(QStringLiteral("item"));
+        menu->ensurePolished();
+        const QImage image = menu->grab().toImage();
+        return image.pixel(image.width() - 3, image.height() - 3) & 0xFFFFFF;
+    };
+    const QRgb dark = editor::theme::PanelRgb & 0xFFFFFF;
+    QDialog dialog(w.form.get());
+    auto* dialogEdit = new QLineEdit(&dialog);
+    QMenu* menus[] = {
+        w.form->menuBar()->actions().first()->menu(),
+        child<QMenu>(*w.form, "DeviceMenu"),
+        child<QMenu>(*w.form, "EditItem"),
+        w.form->eqEditor().freqEdit(1)->createStandardContextMenu(),
+        dialogEdit->createStandardContextMenu(),
+    };
+    for (QMenu* menu : menus) {
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(background(menu), dark) << menu->objectName().toStdString();
+    }
+    QMenu elsewhere;
+    EXPECT_NE(background(&elsewhere), dark);
+
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             w.form->eqEditor().plot(), w.form->eqEditor().trackBar(2), w.form->eqEditor().label3(),
+             child(*w.form, "Panel4"), child(*w.form, "Panel2")})
+        EXPECT_FALSE(control->style()->inherits("QStyleSheetStyle"))
+            << control->objectName().toStdString();
 }
 
 TEST(MainWindow, YesNoBoxReadsTheSameInAnyLanguage) {
