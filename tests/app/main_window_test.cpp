@@ -1,5 +1,6 @@
 #include "app/app_info.h"
 #include "app/dialog_hooks.h"
+#include "app/status_row.h"
 #include "app_test_support.h"
 #include "devices/device_list.h"
 #include "editor/eq_editor.h"
@@ -68,6 +69,9 @@ TEST(MainWindow, ControlsSitAtTheirPlaces) {
     };
     ScriptedWindow w;
     w.form->show();
+    // The status row's controls are made when the row is first needed; made, they sit hidden.
+    EXPECT_EQ(w.form->findChild<QWidget*>(QStringLiteral("TempLabel")), nullptr);
+    w.form->statusRow().tempLabel();
     for (const Place& p : places) {
         SCOPED_TRACE(p.name);
         QWidget* control = child(*w.form, p.name);
