@@ -1,9 +1,10 @@
-// The pictures of the skin lists as the build painted them (tools/skin-bake writes the source
-// that defines carriedSkinPicture).
+// The pictures of the skin lists as the build painted them, with the probe painted beside them
+// (tools/skin-bake writes the source that defines carriedSkinPicture and carriedSkinProbe).
 #pragma once
 
 #include "editor/skin.h"
 
+#include <QImage>
 #include <cstdint>
 
 namespace tq50r::editor {
@@ -18,5 +19,12 @@ struct CarriedPicture {
 
 // Picture `index` of `list`, or nullptr for an index outside the list.
 const CarriedPicture* carriedSkinPicture(ImageList list, int index);
+const CarriedPicture& carriedSkinProbe();
+
+// The carried picture as an image over the carried pixels.
+QImage carriedImage(const CarriedPicture& picture);
+// Whether `probe` (paintSkinProbe() here) is the carried probe, pixel for pixel: then the carried
+// pictures are what this desktop would paint.
+bool carriedSkinFits(const QImage& probe);
 
 } // namespace tq50r::editor

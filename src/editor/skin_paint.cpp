@@ -59,6 +59,8 @@ constexpr int MinStretchPercent = 60; // narrowest a text is squeezed to fit
 constexpr int StretchStepPercent = 2;
 
 constexpr double CornerRadiusPx = 2.5;
+constexpr int ProbeWidthPx = 60;
+constexpr int ProbeHeightPx = 16;
 constexpr int LedDiameterPx = 6;
 
 QFont skinFont(int pixelSize, bool bold) {
@@ -359,6 +361,32 @@ QPixmap paintPicture(ImageList list, QSize size, int index) {
 }
 
 } // namespace
+
+QImage paintSkinProbe() {
+    // The captions' font (eq_editor.cpp): bold DejaVu Sans of 11 pixels, antialiased.
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+    font.setBold(true);
+    font.setStyleStrategy(QFont::PreferAntialias);
+    QPixmap pixmap = blank(QSize(ProbeWidthPx, ProbeHeightPx));
+    {
+        QPainter painter(&pixmap);
+        setupPainter(painter);
+        painter.setFont(font);
+        painter.setPen(theme::color(theme::TextRgb));
+        painter.drawText(QRectF(0, 0, ProbeWidthPx, ProbeHeightPx), Qt::AlignCenter,
+                         QStringLiteral("RESET 8"));
+    }
+    return pixmap.toImage();
+}
+
+QImage thirtyTwoBit(QImage image) {
+    if (image.isNull() || image.depth() == 32) {
+        return image;
+    }
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
+}
 
 QPixmap paintSkinPicture(ImageList list, int index) {
     const ListShape shape = shapeOf(list);

@@ -21,17 +21,25 @@ constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 constexpr int WordsPerLine = 8;
 
-// Pixels of 32 bits, as the carried pictures hold them.
-QImage thirtyTwoBit(QImage image) {
-    if (image.depth() == 32) {
-        return image;
-    }
-    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                         : QImage::Format_RGB32);
-}
-
 QByteArray arrayName(ImageList list, int index) {
     return QByteArray(imageListName(list)) + QByteArray::number(index);
+}
+
+// The pixels as an array named `name`, and the picture's entry for a table.
+QByteArray pixelArray(const QImage& image, const QByteArray& name, QByteArray& entry) {
+    QByteArray out = "const std::uint32_t " + name + "[] = {";
+    int word = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x, ++word) {
+            out += word % WordsPerLine == 0 ? "\n    " : " ";
+            out += "0x" + QByteArray::number(row[x], 16).rightJustified(8, '0') + "u,";
+        }
+    }
+    out += "\n};\n";
+    entry = "{" + QByteArray::number(image.width()) + ", " + QByteArray::number(image.height()) +
+            ", " + QByteArray::number(static_cast<int>(image.format())) + ", " + name + "}";
+    return out;
 }
 
 // The source text, or an empty array when a picture cannot be painted.
@@ -54,20 +62,9 @@ QByteArray source() {
                              imageListName(list), index);
                 return {};
             }
-            const QByteArray name = arrayName(list, index);
-            out += "const std::uint32_t " + name + "[] = {";
-            int word = 0;
-            for (int y = 0; y < image.height(); ++y) {
-                const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y));
-                for (int x = 0; x < image.width(); ++x, ++word) {
-                    out += word % WordsPerLine == 0 ? "\n    " : " ";
-                    out += "0x" + QByteArray::number(row[x], 16).rightJustified(8, '0') + "u,";
-                }
-            }
-            out += "\n};\n";
-            tables += "    {" + QByteArray::number(image.width()) + ", " +
-                      QByteArray::number(image.height()) + ", " +
-                      QByteArray::number(static_cast<int>(image.format())) + ", " + name + "},\n";
+            QByteArray entry;
+            out += pixelArray(image, arrayName(list, index), entry);
+            tables += "    " + entry + ",\n";
         }
         tables += "};\n";
         lookup += "    case ImageList::" + QByteArray(imageListName(list)) +
@@ -75,6 +72,15 @@ QByteArray source() {
                   table + "[index] : nullptr;\n";
     }
     lookup += "    }\n    return nullptr;\n}\n";
+    const QImage probe = thirtyTwoBit(paintSkinProbe());
+    if (probe.isNull()) {
+        std::fputs("tq50r-skin-bake: the probe cannot be painted\n", stderr);
+        return {};
+    }
+    QByteArray probeEntry;
+    out += pixelArray(probe, "Probe", probeEntry);
+    tables += "const CarriedPicture ProbePicture = " + probeEntry + ";\n";
+    lookup += "\nconst CarriedPicture& carriedSkinProbe() {\n    return ProbePicture;\n}\n";
     out += "\n" + tables + "\n} // namespace\n\n" + lookup + "\n} // namespace tq50r::editor\n";
     return out;
 }
