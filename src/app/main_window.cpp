@@ -106,10 +106,10 @@ QString hex(QRgb rgb) {
 }
 
 // The parts of the window a style sheet draws carry their own rules: the UPDATE button, the device
-// box and the bar title; the menus get theirs from OwnedWindowsLook. A sheet on the window would
-// put every control of the editor under the style sheet machinery too, which cost the start-up more
-// than any control drew, and gave them nothing. The captions of the device column and the status
-// row are drawn in the palette's text colour.
+// box, the bar title and the panels' frames; the menus get theirs from OwnedWindowsLook. A sheet on
+// the window would put every control of the editor under the style sheet machinery too, which cost
+// the start-up more than any control drew, and gave them nothing. The captions of the device column
+// and the status row are drawn in the palette's text colour.
 QString refreshButtonSheet() {
     return QStringLiteral(
                "QPushButton#RefreshBtn { color: %1; background: qlineargradient(x1:0, y1:0, "
@@ -127,6 +127,13 @@ QString deviceBoxSheet() {
                           "QWidget#DeviceList { background: %1; }"
                           "QLabel#TimeLabel { color: %3; }")
         .arg(hex(theme::WindowRgb), hex(theme::PanelEdgeRgb), hex(theme::TextRgb));
+}
+
+// The grey panels under the plot and the editor are drawn by frames of their own beneath them
+// (buildPanels), which hold no controls.
+QString panelFrameSheet() {
+    return QStringLiteral("QFrame { background: %1; border: 1px solid %2; }")
+        .arg(hex(theme::PanelRgb), hex(theme::PanelEdgeRgb));
 }
 
 QString barTitleSheet() {
@@ -176,20 +183,6 @@ private:
     }
 
     QWidget* window_;
-};
-
-// The grey panels under the plot and the editor, with a one-pixel border in the panel edge colour.
-class PanelFrame : public QFrame {
-public:
-    using QFrame::QFrame;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), theme::color(theme::PanelRgb));
-        p.setPen(theme::color(theme::PanelEdgeRgb));
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
 };
 
 QLabel* makeLabel(const QString& name, const QString& text, const QRect& rect, QWidget* parent) {
@@ -243,7 +236,12 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
     buildTimers();
     buildDeviceRooms(std::move(channels));
     wireDiscoveryRooms(options);
+    // Only now, after the tile view has sized the list for the box as it stands before its first
+    // layout: a sheet makes the box lay out its viewport at once, and the list would start as tall
+    // as the box, which on a screen scaled by a fraction covers half a pixel row of its border.
+    DeviceBox->setStyleSheet(deviceBoxSheet());
     editor_ = std::make_unique<editor::EqEditor>(Panel2, Panel4, setting_, *sender_, this);
+    Panel2->setAutoFillBackground(false); // its frame beneath draws it
     InputDecTimer = editor_->inputDecTimer();
     InputAddTimer = editor_->inputAddTimer();
 
@@ -333,7 +331,6 @@ void TForm1::buildDeviceColumn(QWidget* client) {
     DeviceBox->setGeometry(DeviceBoxRect);
     DeviceBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     DeviceBox->setAccessibleName(QStringLiteral("Devices"));
-    DeviceBox->setStyleSheet(deviceBoxSheet());
     auto* list = new QWidget;
     list->setObjectName(QStringLiteral("DeviceList"));
     list->setFixedWidth(DeviceBoxRect.width() - 2);
@@ -403,12 +400,22 @@ void TForm1::buildTopBar(QWidget* client) {
 }
 
 void TForm1::buildPanels(QWidget* client) {
-    Panel2 = new PanelFrame(client);
+    // The panels' fill and border come from frames beneath them with the style sheet (the panels
+    // hold the plot and the editor, whose controls would all come under it with a sheet of their
+    // own); the panels themselves are clear.
+    for (const auto& [name, rect] :
+         {std::pair{"Panel2Frame", Panel2Rect}, std::pair{"Panel3Frame", Panel3Rect}}) {
+        auto* frame = new QFrame(client);
+        frame->setObjectName(QString::fromLatin1(name));
+        frame->setGeometry(rect);
+        frame->setStyleSheet(panelFrameSheet());
+    }
+    Panel2 = new QFrame(client);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(Panel2Rect);
     Panel2->setAccessibleName(QStringLiteral("Response plot"));
 
-    Panel3 = new PanelFrame(client);
+    Panel3 = new QFrame(client);
     Panel3->setObjectName(QStringLiteral("Panel3"));
     Panel3->setGeometry(Panel3Rect);
 
