@@ -231,7 +231,6 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
     buildTopBar(client);
     buildPanels(client);
     statusRow_ = new StatusRow(client);
-    buildDiagnostics(client);
     buildMenus();
     buildTimers();
     buildDeviceRooms(std::move(channels));
@@ -427,7 +426,10 @@ void TForm1::buildPanels(QWidget* client) {
     Panel4->setAccessibleName(QStringLiteral("EQ editor"));
 }
 
-void TForm1::buildDiagnostics(QWidget* client) {
+QPlainTextEdit* TForm1::diagnosticLog() {
+    if (Memo1 != nullptr)
+        return Memo1;
+    QWidget* client = clientScroll_->widget();
     Memo1 = new QPlainTextEdit(client);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(Memo1Rect);
@@ -438,6 +440,7 @@ void TForm1::buildDiagnostics(QWidget* client) {
     Button1->setGeometry(Button1Rect);
     Button1->hide();
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    return Memo1;
 }
 
 void TForm1::buildMenus() {
@@ -535,8 +538,8 @@ void TForm1::wireDiscoveryRooms(const AppOptions& options) {
             qOverload<>(&QTimer::start));
     connect(RemoveDeviceItem, &QAction::triggered, devices_,
             &devices::DeviceList::RemoveDeviceItemClick);
-    connect(serialScan_, &devices::SerialScan::portSkipped, Memo1,
-            [this](int position) { Memo1->appendPlainText(QString::number(position)); });
+    connect(serialScan_, &devices::SerialScan::portSkipped, this,
+            [this](int position) { diagnosticLog()->appendPlainText(QString::number(position)); });
     // A click on a tile (its index is pressedIndex) connects; unplugging the connected USB
     // device disconnects.
     connect(deviceBoxView_, &devices::ui::DeviceBoxView::DevicePanelClick, connection_,
@@ -728,7 +731,8 @@ void TForm1::AboutItemClick() {
 }
 
 void TForm1::Button1Click() {
-    Memo1->clear();
+    if (Memo1 != nullptr)
+        Memo1->clear();
 }
 
 void TForm1::InputDecTimerTimer() {

@@ -3,6 +3,7 @@
 #include "app/status_row.h"
 #include "app_test_support.h"
 #include "devices/device_list.h"
+#include "devices/serial_scan.h"
 #include "editor/eq_editor.h"
 #include "editor/fader.h"
 #include "editor/image_button.h"
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
@@ -105,7 +107,11 @@ TEST(MainWindow, ControlsSitAtTheirPlaces) {
     EXPECT_EQ(panel4->parentWidget()->objectName(), QStringLiteral("Panel3"));
     EXPECT_TRUE(panel4->parentWidget()->rect().contains(panel4->geometry()));
 
-    // The diagnostic log lies outside the visible area, hidden.
+    // The diagnostic log is made with its first line (a skipped serial port); it lies outside the
+    // visible area, hidden.
+    EXPECT_EQ(w.form->findChild<QWidget*>(QStringLiteral("Memo1")), nullptr);
+    emit w.form->serialScan().portSkipped(3);
+    EXPECT_EQ(child<QPlainTextEdit>(*w.form, "Memo1")->toPlainText(), QStringLiteral("3"));
     for (const char* name : {"Memo1", "Button1"}) {
         QWidget* diag = child(*w.form, name);
         EXPECT_FALSE(diag->isVisible()) << name;
