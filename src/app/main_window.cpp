@@ -164,11 +164,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Polish && watched->isWidgetType()) {
             auto* widget = static_cast<QWidget*>(watched);
-            if (widget->isWindow() &&
-                (qobject_cast<QMenu*>(widget) != nullptr ||
-                 qobject_cast<QDialog*>(widget) != nullptr) &&
-                widget->styleSheet().isEmpty() && ownedByWindow(widget))
+            if (!widget->isWindow() || !widget->styleSheet().isEmpty() || !ownedByWindow(widget))
+                return false;
+            if (auto* menu = qobject_cast<QMenu*>(widget)) {
+                // A menu is polished with the window, long before it may be shown: it takes the
+                // rules just before its first showing sizes it.
+                connect(
+                    menu, &QMenu::aboutToShow, menu,
+                    [menu] {
+                        if (menu->styleSheet().isEmpty())
+                            menu->setStyleSheet(theme::menuStyleSheet());
+                    },
+                    Qt::SingleShotConnection);
+            } else if (qobject_cast<QDialog*>(widget) != nullptr) {
                 widget->setStyleSheet(theme::menuStyleSheet());
+            }
         }
         return false;
     }

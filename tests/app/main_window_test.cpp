@@ -285,10 +285,12 @@ TEST(MainWindow, StatusRowShowsAndHidesWithMoreInfoAndItsTimer) {
 TEST(MainWindow, MenusOfTheWindowAndItsDialogsAreDarkAndTheEditorIsPlain) {
     ScriptedWindow w;
     w.form->show();
+    // As the user sees a menu: popped up (a menu may be polished long before).
     const auto background = [](QMenu* menu) {
         menu->addAction(QStringLiteral("item"));
-        menu->ensurePolished();
+        menu->popup(QPoint(10, 10));
         const QImage image = menu->grab().toImage();
+        menu->hide();
         return image.pixel(image.width() - 3, image.height() - 3) & 0xFFFFFF;
     };
     const QRgb dark = editor::theme::PanelRgb & 0xFFFFFF;
