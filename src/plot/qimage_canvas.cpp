@@ -186,6 +186,8 @@ QFont toQFont(const TPlotFont& f) {
 
 QImageCanvas::~QImageCanvas() {
     endPaint();
+    beforeChange(); // holders of copies of this canvas take them now
+    dropPending();
 }
 
 // The pixels of a thick solid pen along one segment: every pixel whose centre lies closer than
@@ -295,7 +297,7 @@ void QImageCanvas::flushPolyline() {
         polyline_.clear();
         return;
     }
-    image(); // made before its pixels are written below
+    writable(); // made before its pixels are written below
     const TPen current = Pen;
     Pen = polylinePen_;
     const int width = Pen.Width;
@@ -330,7 +332,7 @@ void QImageCanvas::flushPolyline() {
 
 QPainter& QImageCanvas::painter() {
     if (!painter_) {
-        painter_ = std::make_unique<QPainter>(&image());
+        painter_ = std::make_unique<QPainter>(&writable());
         painter_->setRenderHint(QPainter::Antialiasing, false);
         painter_->setRenderHint(QPainter::TextAntialiasing, false);
     }
@@ -346,17 +348,62 @@ void QImageCanvas::endPaint() {
     }
 }
 
-QImage& QImageCanvas::image() {
-    if (image_.isNull() && hasArea()) {
-        image_ = QImage(width_, height_, QImage::Format_RGB32);
-        image_.fill(Qt::white);
+void QImageCanvas::make() {
+    if (!image_.isNull() || !hasArea()) {
+        return;
     }
+    image_ = QImage(width_, height_, QImage::Format_RGB32);
+    image_.fill(pendingFill_.value_or(QColor(Qt::white)));
+    if (!pendingCopies_.empty()) {
+        // As CopyRect would have copied them.
+        QPainter p(&image_);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const PendingCopy& c : pendingCopies_) {
+            p.drawImage(c.dest, c.source->image_, c.sourceRect);
+        }
+    }
+    dropPending();
+}
+
+void QImageCanvas::beforeChange() {
+    for (QImageCanvas* holder : std::exchange(holders_, {})) {
+        holder->make();
+    }
+}
+
+QImage& QImageCanvas::writable() {
+    beforeChange();
+    make();
     return image_;
+}
+
+void QImageCanvas::dropPending() {
+    for (const PendingCopy& c : pendingCopies_) {
+        std::erase(c.source->holders_, this);
+    }
+    pendingCopies_.clear();
+    pendingFill_.reset();
 }
 
 const QImage& QImageCanvas::Image() {
     endPaint();
-    return image();
+    make();
+    return image_;
+}
+
+bool QImageCanvas::PaintUnmade(QPainter& painter, const QRect& area) const {
+    if (!image_.isNull() || !hasArea()) {
+        return false;
+    }
+    const QRect shown = area & QRect(0, 0, width_, height_);
+    painter.fillRect(shown, pendingFill_.value_or(QColor(Qt::white)));
+    painter.save();
+    painter.setClipRect(shown);
+    for (const PendingCopy& c : pendingCopies_) {
+        painter.drawImage(c.dest, c.source->image_, c.sourceRect);
+    }
+    painter.restore();
+    return true;
 }
 
 void QImageCanvas::SetSize(int width, int height) {
@@ -367,6 +414,8 @@ void QImageCanvas::SetSize(int width, int height) {
     if (width == width_ && height == height_) {
         return;
     }
+    beforeChange();
+    dropPending();
     width_ = width;
     height_ = height;
     image_ = QImage();
@@ -417,6 +466,7 @@ void QImageCanvas::LineTo(int x, int y) {
     if (!hasArea()) {
         return;
     }
+    beforeChange();
     const auto near = [](int v) { return v > -CoordLimitInt && v < CoordLimitInt; };
     const bool inRange = near(from.X) && near(from.Y) && near(x) && near(y);
     // A one-pixel pen is rasterised exactly at any distance; the others are clipped first.
@@ -457,6 +507,7 @@ QPainter* QImageCanvas::rectPainter(const TRect& r) {
     if (!hasArea() || isEmpty(r)) {
         return nullptr;
     }
+    beforeChange();
     return &painter();
 }
 
@@ -473,6 +524,14 @@ void QImageCanvas::FrameRect(const TRect& r) {
 }
 
 void QImageCanvas::FillRect(const TRect& r) {
+    if (image_.isNull() && hasArea() && polyline_.empty() &&
+        toQRect(r).contains(QRect(0, 0, width_, height_))) {
+        // Filling the whole of a canvas without pixels: only its colour is kept.
+        beforeChange();
+        dropPending();
+        pendingFill_ = toQColor(Brush.Color);
+        return;
+    }
     QPainter* const p = rectPainter(r);
     if (p == nullptr) {
         return;
@@ -515,6 +574,7 @@ void QImageCanvas::TextOut(int x, int y, const std::string& text) {
     if (!hasArea() || text.empty()) {
         return;
     }
+    beforeChange();
     const QString s = QString::fromStdString(text);
     const QFontMetrics& fm = metrics();
     const QRect cell(clampCoord(x), clampCoord(y), fm.horizontalAdvance(s), fm.height());
@@ -590,6 +650,29 @@ void QImageCanvas::CopyRect(const TRect& destRect, Canvas& source, const TRect& 
     }
     const QImage& from = src->Image();
     if (from.isNull() || isEmpty(destRect)) {
+        return;
+    }
+    beforeChange();
+    if (image_.isNull()) {
+        // Kept as a reference until either canvas changes; one that hides an earlier copy
+        // wholly replaces it.
+        const PendingCopy copy{toQRect(destRect), src, toQRect(sourceRect)};
+        std::vector<QImageCanvas*> sources;
+        for (const PendingCopy& c : pendingCopies_) {
+            sources.push_back(c.source);
+        }
+        std::erase_if(pendingCopies_,
+                      [&](const PendingCopy& c) { return copy.dest.contains(c.dest); });
+        pendingCopies_.push_back(copy);
+        for (QImageCanvas* s : sources) {
+            if (std::none_of(pendingCopies_.begin(), pendingCopies_.end(),
+                             [s](const PendingCopy& c) { return c.source == s; })) {
+                std::erase(s->holders_, this);
+            }
+        }
+        if (std::find(src->holders_.begin(), src->holders_.end(), this) == src->holders_.end()) {
+            src->holders_.push_back(this);
+        }
         return;
     }
     QPainter& p = painter();

@@ -948,8 +948,15 @@ void TFFTDraw::Paint() {
         lastHeight_ = ControlHeight();
         ResizePaintPage();
     }
+    // When the redraw draws the plot page it paints the blocks on it (UpdatePaintPage). Painting
+    // them a second time in the copy mode changes no pixel of the page, and would make the
+    // control canvas take a copy of its own of the page it shows.
+    const bool blocksPainted = ControlVisible() && !DrawingDeferred() &&
+                               pages_[PlotPage].Image->Pen.Mode == TPenMode::Copy;
     Redraw();
-    BlockPaint();
+    if (!blocksPainted) {
+        BlockPaint();
+    }
     if (OnPaint) {
         OnPaint(*this);
     }
