@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <algorithm>
 #include <array>
 
@@ -438,11 +439,22 @@ QPixmap faderChannelPicture() {
 }
 
 QPixmap spinUpGlyph() {
-    return spinGlyph(true);
+    // Every spin button draws the arrows at every paint: each is painted once.
+    QPixmap glyph;
+    if (!QPixmapCache::find(QStringLiteral("tq50r-spin-up"), &glyph)) {
+        glyph = spinGlyph(true);
+        QPixmapCache::insert(QStringLiteral("tq50r-spin-up"), glyph);
+    }
+    return glyph;
 }
 
 QPixmap spinDownGlyph() {
-    return spinGlyph(false);
+    QPixmap glyph;
+    if (!QPixmapCache::find(QStringLiteral("tq50r-spin-down"), &glyph)) {
+        glyph = spinGlyph(false);
+        QPixmapCache::insert(QStringLiteral("tq50r-spin-down"), glyph);
+    }
+    return glyph;
 }
 
 QPixmap topBarBackground(QSize size) {
