@@ -9,6 +9,9 @@
 namespace tq50r::plot {
 namespace {
 
+using testing::Op;
+using testing::PlotClears;
+using testing::Rec;
 using testing::RecordingCanvas;
 using testing::RecordingFactory;
 
@@ -29,6 +32,17 @@ TEST(Mapping, MainGraphLinearAxes) {
     // The inverse helpers give the data value back.
     EXPECT_NEAR(d.DataX(d.ScreenX(512.5)), 512.5, 1e-9);
     EXPECT_NEAR(d.DataY(d.ScreenY(-12.25)), -12.25, 1e-9);
+}
+
+TEST(Mapping, MainGraphPagesAreDrawnOnlyAtTheirFinalSize) {
+    TFFTDraw d(RecordingFactory());
+    configureMainWindowGraph(d);
+    for (int p = 0; p < TFFTDraw::PageCount; ++p) {
+        EXPECT_EQ(Rec(d, static_cast<TFFTDraw::PageId>(p)).resizedAfterDrawing, 0) << "page " << p;
+    }
+    // The axis was drawn, and then the whole plot once the graph redraws by itself.
+    EXPECT_GT(Rec(d, TFFTDraw::PlotPage).Count(Op::FrameRect), 1);
+    EXPECT_GE(PlotClears(d), 1);
 }
 
 TEST(Mapping, LogAxes) {
