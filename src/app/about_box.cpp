@@ -1,12 +1,12 @@
 #include "app/about_box.h"
 
 #include "widgets/bold_label.h"
+#include "widgets/icon_on_demand.h"
 #include "widgets/link_label.h"
 
 #include <QApplication>
 #include <QDirIterator>
 #include <QFrame>
-#include <QIconEngine>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -41,57 +41,28 @@ const QString IconResourceDir = QStringLiteral(":/icons/hicolor");
 
 using widgets::boldLabel;
 
-// The icon's pictures are read when a picture of it is first asked for (by the desktop, or the
-// About box), not when the icon is made: reading every size cost the start-up more than any
-// control of the window. Until then it answers from the list of files alone.
-class IconOnDemand final : public QIconEngine {
-public:
-    explicit IconOnDemand(QStringList files) : files_(std::move(files)) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-               QIcon::State state) override {
-        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
-    }
-    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return icon().actualSize(size, mode, state);
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return icon().pixmap(size, 1.0, mode, state);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal) override {
-        return pixmap(size, mode, state);
-    }
-    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
-        return icon().availableSizes(mode, state);
-    }
-    bool isNull() override { return files_.isEmpty(); }
-    QString key() const override { return QStringLiteral("tq50r-on-demand"); }
-    QIconEngine* clone() const override { return new IconOnDemand(files_); }
-
-private:
-    const QIcon& icon() {
-        if (!read_) {
-            read_ = true;
-            for (const QString& file : files_)
-                icon_.addFile(file);
-        }
-        return icon_;
-    }
-
-    QStringList files_;
-    QIcon icon_;
-    bool read_ = false;
-};
-
 } // namespace
 
 QIcon applicationIcon() {
+    // The pictures are read when one is first asked for (by the desktop, or the About box): reading
+    // every size cost the start-up more than any control of the window. The files are listed
+    // without a name filter, which would compile a regular expression.
     QStringList files;
-    QDirIterator pngs(IconResourceDir, {QStringLiteral("*.png")}, QDir::Files,
-                      QDirIterator::Subdirectories);
-    while (pngs.hasNext())
-        files << pngs.next();
-    return QIcon(new IconOnDemand(std::move(files)));
+    QDirIterator pictures(IconResourceDir, QDir::Files, QDirIterator::Subdirectories);
+    while (pictures.hasNext()) {
+        const QString file = pictures.next();
+        if (file.endsWith(QLatin1String(".png")))
+            files << file;
+    }
+    const bool none = files.isEmpty();
+    return QIcon(new widgets::IconOnDemand(
+        [files = std::move(files)] {
+            QIcon icon;
+            for (const QString& file : files)
+                icon.addFile(file);
+            return icon;
+        },
+        none));
 }
 
 QString versionFromTitle(const QString& title) {

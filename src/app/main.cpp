@@ -2,6 +2,7 @@
 #include "app/about_box.h"
 #include "app/app_info.h"
 #include "app/app_options.h"
+#include "app/app_style.h"
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/screenshot.h"
@@ -11,7 +12,6 @@
 #include "widgets/first_paint.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
 #include <exception>
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     // The title lives in the window captions only: an application display name would be
     // appended to every caption by the window system ("TQ50R" would read "TQ50R - TQ50R V1.2.3").
     QApplication::setApplicationVersion(QStringLiteral(TQ50R_VERSION));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(tq50r::app::makeApplicationStyle());
     QApplication::setPalette(tq50r::editor::theme::darkPalette());
     QApplication::setWindowIcon(tq50r::app::applicationIcon());
 

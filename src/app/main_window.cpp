@@ -27,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -104,33 +105,95 @@ QString hex(QRgb rgb) {
     return QColor::fromRgba(rgb).name();
 }
 
-// Styles by object name only, so the editor's own controls keep their look.
-QString windowStyleSheet() {
+// The parts of the window a style sheet draws carry their own rules: the UPDATE button, the device
+// box, the bar title and the panels' frames; the menus get theirs from OwnedWindowsLook. A sheet on
+// the window would put every control of the editor under the style sheet machinery too, which cost
+// the start-up more than any control drew, and gave them nothing. The captions of the device column
+// and the status row are drawn in the palette's text colour.
+QString refreshButtonSheet() {
     return QStringLiteral(
                "QPushButton#RefreshBtn { color: %1; background: qlineargradient(x1:0, y1:0, "
                "x2:0, y2:1, stop:0 #3e3e3e, stop:1 %2); border: 1px solid %3; border-radius: 3px;"
                " font-weight: bold; letter-spacing: 1px; }"
                "QPushButton#RefreshBtn:hover { border-color: %4; }"
                "QPushButton#RefreshBtn:pressed { background: %5; }"
-               "QPushButton#RefreshBtn:disabled { color: #c0c0c0; }"
-               "QScrollArea#DeviceBox { background: %6; border: 1px solid %7; }"
-               "QWidget#DeviceList { background: %6; }"
-               "QLabel#TimeLabel { color: %1; }"
-               "QLabel#Label6, QLabel#deviceCountLabel { color: %1; }"
-               "QLabel[role=\"status\"] { color: %1; }"
-               "QLabel#BarTitle { color: %1; font-weight: bold; }"
-               "QFrame#Panel2, QFrame#Panel3 { background: %8; border: 1px solid %7; }"
-               "QMenuBar { background: %6; color: %1; }"
-               "QMenuBar::item { padding: 3px 10px; background: transparent; }"
-               "QMenuBar::item:selected, QMenuBar::item:pressed { background: %8; color: %9; }"
-               "QMenu { background: %8; color: %1; border: 1px solid %7; }"
-               "QMenu::item { padding: 4px 24px 4px 16px; }"
-               "QMenu::item:selected { background: %2; color: %9; }"
-               "QMenu::separator { height: 1px; background: %7; margin: 3px 6px; }")
+               "QPushButton#RefreshBtn:disabled { color: #c0c0c0; }")
         .arg(hex(theme::TextRgb), hex(theme::ButtonRgb), hex(theme::ButtonEdgeRgb),
-             hex(theme::AccentRgb), hex(theme::ButtonPressedRgb), hex(theme::WindowRgb),
-             hex(theme::PanelEdgeRgb), hex(theme::PanelRgb), hex(theme::CaptionRgb));
+             hex(theme::AccentRgb), hex(theme::ButtonPressedRgb));
 }
+
+QString deviceBoxSheet() {
+    return QStringLiteral("QScrollArea#DeviceBox { background: %1; border: 1px solid %2; }"
+                          "QWidget#DeviceList { background: %1; }"
+                          "QLabel#TimeLabel { color: %3; }")
+        .arg(hex(theme::WindowRgb), hex(theme::PanelEdgeRgb), hex(theme::TextRgb));
+}
+
+// The grey panels under the plot and the editor are drawn by frames of their own beneath them
+// (buildPanels), which hold no controls.
+QString panelFrameSheet() {
+    return QStringLiteral("QFrame { background: %1; border: 1px solid %2; }")
+        .arg(hex(theme::PanelRgb), hex(theme::PanelEdgeRgb));
+}
+
+QString barTitleSheet() {
+    return QStringLiteral("QLabel#BarTitle { color: %1; font-weight: bold; }")
+        .arg(hex(theme::TextRgb));
+}
+
+QString menuBarSheet() {
+    return QStringLiteral("QMenuBar { background: %1; color: %2; }"
+                          "QMenuBar::item { padding: 3px 10px; background: transparent; }"
+                          "QMenuBar::item:selected, QMenuBar::item:pressed { background: %3; "
+                          "color: %4; }")
+        .arg(hex(theme::WindowRgb), hex(theme::TextRgb), hex(theme::PanelRgb),
+             hex(theme::CaptionRgb));
+}
+
+// The windows the main window owns - its menus, the context menus of its controls, its dialogs and
+// message boxes (with theirs) - take the dark menu rules as their style sheet when they are first
+// polished, before their children are: menus then look like the window's own, and dialogs keep
+// being drawn under a style sheet, as they were while the whole window carried one.
+class OwnedWindowsLook : public QObject {
+public:
+    explicit OwnedWindowsLook(QWidget* window) : QObject(window), window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Polish && watched->isWidgetType()) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (!widget->isWindow() || !widget->styleSheet().isEmpty() || !ownedByWindow(widget))
+                return false;
+            if (auto* menu = qobject_cast<QMenu*>(widget)) {
+                // A menu is polished with the window, long before it may be shown: it takes the
+                // rules just before its first showing sizes it.
+                connect(
+                    menu, &QMenu::aboutToShow, menu,
+                    [menu] {
+                        if (menu->styleSheet().isEmpty())
+                            menu->setStyleSheet(theme::menuStyleSheet());
+                    },
+                    Qt::SingleShotConnection);
+            } else if (qobject_cast<QDialog*>(widget) != nullptr) {
+                widget->setStyleSheet(theme::menuStyleSheet());
+            }
+        }
+        return false;
+    }
+
+private:
+    bool ownedByWindow(const QWidget* widget) const {
+        for (const QWidget* w = widget->parentWidget(); w != nullptr; w = w->parentWidget()) {
+            if (w == window_)
+                return true;
+        }
+        return false;
+    }
+
+    QWidget* window_;
+};
 
 QLabel* makeLabel(const QString& name, const QString& text, const QRect& rect, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -158,7 +221,7 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
     setFixedSize(WindowWidthPx, WindowHeightPx);
     setPalette(theme::darkPalette());
     setAutoFillBackground(true);
-    setStyleSheet(windowStyleSheet());
+    new OwnedWindowsLook(this);
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Client"));
@@ -178,12 +241,16 @@ TForm1::TForm1(const AppOptions& options, QWidget* parent,
     buildTopBar(client);
     buildPanels(client);
     statusRow_ = new StatusRow(client);
-    buildDiagnostics(client);
     buildMenus();
     buildTimers();
     buildDeviceRooms(std::move(channels));
     wireDiscoveryRooms(options);
+    // Only now, after the tile view has sized the list for the box as it stands before its first
+    // layout: a sheet makes the box lay out its viewport at once, and the list would start as tall
+    // as the box, which on a screen scaled by a fraction covers half a pixel row of its border.
+    DeviceBox->setStyleSheet(deviceBoxSheet());
     editor_ = std::make_unique<editor::EqEditor>(Panel2, Panel4, setting_, *sender_, this);
+    Panel2->setAutoFillBackground(false); // its frame beneath draws it
     InputDecTimer = editor_->inputDecTimer();
     InputAddTimer = editor_->inputAddTimer();
 
@@ -265,6 +332,7 @@ void TForm1::buildDeviceColumn(QWidget* client) {
     RefreshBtn->setToolTip(QStringLiteral("Clear the device list and search again"));
     RefreshBtn->setAccessibleName(QStringLiteral("Update device list"));
     RefreshBtn->setCursor(Qt::PointingHandCursor);
+    RefreshBtn->setStyleSheet(refreshButtonSheet());
     connect(RefreshBtn, &QPushButton::clicked, this, &TForm1::RefreshBtnClick);
 
     DeviceBox = new QScrollArea(client);
@@ -309,6 +377,7 @@ void TForm1::buildTopBar(QWidget* client) {
     auto* barTitle =
         makeLabel(QStringLiteral("BarTitle"), QStringLiteral("Master EQ"), BarTitleRect, Panel1);
     barTitle->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    barTitle->setStyleSheet(barTitleSheet());
 
     connectflagImage = new QLabel(Panel1);
     connectflagImage->setObjectName(QStringLiteral("connectflagImage"));
@@ -340,6 +409,16 @@ void TForm1::buildTopBar(QWidget* client) {
 }
 
 void TForm1::buildPanels(QWidget* client) {
+    // The panels' fill and border come from frames beneath them with the style sheet (the panels
+    // hold the plot and the editor, whose controls would all come under it with a sheet of their
+    // own); the panels themselves are clear.
+    for (const auto& [name, rect] :
+         {std::pair{"Panel2Frame", Panel2Rect}, std::pair{"Panel3Frame", Panel3Rect}}) {
+        auto* frame = new QFrame(client);
+        frame->setObjectName(QString::fromLatin1(name));
+        frame->setGeometry(rect);
+        frame->setStyleSheet(panelFrameSheet());
+    }
     Panel2 = new QFrame(client);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(Panel2Rect);
@@ -357,7 +436,10 @@ void TForm1::buildPanels(QWidget* client) {
     Panel4->setAccessibleName(QStringLiteral("EQ editor"));
 }
 
-void TForm1::buildDiagnostics(QWidget* client) {
+QPlainTextEdit* TForm1::diagnosticLog() {
+    if (Memo1 != nullptr)
+        return Memo1;
+    QWidget* client = clientScroll_->widget();
     Memo1 = new QPlainTextEdit(client);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(Memo1Rect);
@@ -368,6 +450,7 @@ void TForm1::buildDiagnostics(QWidget* client) {
     Button1->setGeometry(Button1Rect);
     Button1->hide();
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    return Memo1;
 }
 
 void TForm1::buildMenus() {
@@ -377,6 +460,8 @@ void TForm1::buildMenus() {
         return action;
     };
 
+    // Before its first item, so that its size already counts the items' padding.
+    menuBar()->setStyleSheet(menuBarSheet());
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     fileMenu->setObjectName(QStringLiteral("FileItem"));
     QAction* open = addItem(fileMenu, "OpenItem", QStringLiteral("&Open"));
@@ -463,8 +548,8 @@ void TForm1::wireDiscoveryRooms(const AppOptions& options) {
             qOverload<>(&QTimer::start));
     connect(RemoveDeviceItem, &QAction::triggered, devices_,
             &devices::DeviceList::RemoveDeviceItemClick);
-    connect(serialScan_, &devices::SerialScan::portSkipped, Memo1,
-            [this](int position) { Memo1->appendPlainText(QString::number(position)); });
+    connect(serialScan_, &devices::SerialScan::portSkipped, this,
+            [this](int position) { diagnosticLog()->appendPlainText(QString::number(position)); });
     // A click on a tile (its index is pressedIndex) connects; unplugging the connected USB
     // device disconnects.
     connect(deviceBoxView_, &devices::ui::DeviceBoxView::DevicePanelClick, connection_,
@@ -656,7 +741,8 @@ void TForm1::AboutItemClick() {
 }
 
 void TForm1::Button1Click() {
-    Memo1->clear();
+    if (Memo1 != nullptr)
+        Memo1->clear();
 }
 
 void TForm1::InputDecTimerTimer() {

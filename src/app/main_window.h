@@ -121,7 +121,9 @@ private:
     void buildDeviceColumn(QWidget* client);
     void buildTopBar(QWidget* client);
     void buildPanels(QWidget* client);
-    void buildDiagnostics(QWidget* client);
+    // The hidden diagnostic log (skipped serial ports) and its Clear button, right of the visible
+    // area; made when the first line is written to it.
+    QPlainTextEdit* diagnosticLog();
     void buildMenus();
     void buildTimers();
     // The device rooms (lists, receive path, connection, parameter sync), made before the editor

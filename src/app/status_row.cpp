@@ -85,7 +85,12 @@ constexpr std::array<ShapePlace, 4> StatusShapes{{
 
 } // namespace
 
-StatusRow::StatusRow(QWidget* form) : QObject(form) {
+StatusRow::StatusRow(QWidget* form) : QObject(form), form_(form) {}
+
+void StatusRow::build() {
+    if (tempLabel_ != nullptr)
+        return;
+    QWidget* form = form_;
     std::array<QLabel*, StatusLabels.size()> labels{};
     for (std::size_t i = 0; i < StatusLabels.size(); ++i) {
         const auto& place = StatusLabels[i];
@@ -132,21 +137,32 @@ StatusRow::StatusRow(QWidget* form) : QObject(form) {
     standbyState_->setToolTip(QStringLiteral("Standby"));
 }
 
-QWidget* StatusRow::protectState() const {
+QLabel* StatusRow::tempLabel() {
+    build();
+    return tempLabel_;
+}
+QWidget* StatusRow::protectState() {
+    build();
     return protectState_;
 }
-QWidget* StatusRow::tempState() const {
+QWidget* StatusRow::tempState() {
+    build();
     return tempState_;
 }
-QWidget* StatusRow::voltageState() const {
+QWidget* StatusRow::voltageState() {
+    build();
     return voltageState_;
 }
-QWidget* StatusRow::standbyState() const {
+QWidget* StatusRow::standbyState() {
+    build();
     return standbyState_;
 }
 
 void StatusRow::setRowVisible(bool visible) {
     visible_ = visible;
+    if (!visible && tempLabel_ == nullptr)
+        return; // nothing to hide yet
+    build();
     // Hiding keeps the texts and colours; they come back unchanged.
     for (QWidget* w : {static_cast<QWidget*>(tempLabel_), static_cast<QWidget*>(protectedLabel_),
                        static_cast<QWidget*>(tempOverLabel_), static_cast<QWidget*>(voltageLabel_),
@@ -157,6 +173,7 @@ void StatusRow::setRowVisible(bool visible) {
 }
 
 void StatusRow::showStatus(const protocol::DeviceState& state) {
+    build();
     tempLabel_->setText(
         QString::fromStdString(protocol::temperatureText(state.temperatureReading)));
     const std::pair<StateShape*, std::uint8_t> indicators[] = {

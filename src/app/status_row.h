@@ -1,7 +1,9 @@
 // The device status row at the bottom of the main window: the temperature
 // text and four indicator squares. Hidden until a device reports its state.
 // It also shows the device's burn-in report, which reaches it as a posted
-// application event.
+// application event. Its controls are made when the row is first shown or
+// given a state (or one of them is asked for): most sessions never show it,
+// and fitting its font measured texts in several sizes at start-up.
 #pragma once
 
 #include "protocol/frames.h"
@@ -21,7 +23,7 @@ class StateShape;
 class StatusRow : public QObject {
     Q_OBJECT
 public:
-    // Creates the nine controls as hidden children of form.
+    // The nine controls will be hidden children of form.
     explicit StatusRow(QWidget* form);
 
     void setRowVisible(bool visible);
@@ -36,17 +38,21 @@ public:
     // The application-wide event hook: acts on the burn-in report event only.
     void MyOnMessage(QEvent* event);
 
-    QLabel* tempLabel() const { return tempLabel_; }
-    QWidget* protectState() const;
-    QWidget* tempState() const;
-    QWidget* voltageState() const;
-    QWidget* standbyState() const;
+    // The controls, made if they are not yet.
+    QLabel* tempLabel();
+    QWidget* protectState();
+    QWidget* tempState();
+    QWidget* voltageState();
+    QWidget* standbyState();
 
 protected:
     // Installed on the application; lets every event through.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void build();
+
+    QWidget* form_;
     std::function<void(const QString&)> reportBox_;
     QLabel* tempLabel_ = nullptr;
     QLabel* protectedLabel_ = nullptr;

@@ -35,8 +35,10 @@ Connection::Connection(DeviceList& devices, LinkMonitor& link, ReceivePath& rece
     comPort1_->OnException = [this](transport::TComPort&, int, const std::string&,
                                     std::int64_t osError,
                                     const std::string&) { ComPort1Exception(osError); };
-    connect(clientSocket1_, &QTcpSocket::connected, this, &Connection::ClientSocket1Connect);
-    connect(clientSocket1_, &QTcpSocket::readyRead, this, &Connection::ClientSocket1Read);
+    connect(clientSocket1_, &transport::ClientSocket::connected, this,
+            &Connection::ClientSocket1Connect);
+    connect(clientSocket1_, &transport::ClientSocket::readyRead, this,
+            &Connection::ClientSocket1Read);
 
     connectTimer_ =
         makeNamedTimer(this, "ConnectTimer", ConnectTimerMs, &Connection::ConnectTimerTimer);

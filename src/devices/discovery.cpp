@@ -5,10 +5,9 @@
 #include "platform/host_addresses.h"
 #include "platform/mac_lookup.h"
 #include "platform/network_scope.h"
+#include "platform/udp_socket.h"
 
-#include <QHostAddress>
 #include <QTimer>
-#include <QUdpSocket>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -66,9 +65,7 @@ Discovery::Discovery(DeviceList& devices, const DiscoveryOptions& options, QObje
 
 Discovery::~Discovery() = default;
 
-QUdpSocket* Discovery::openSocket(const QString& name, std::uint16_t port, bool shared) {
-    // Bound here rather than by QUdpSocket::bind, which would look up a proxy first: discovery
-    // datagrams never go through one.
+platform::UdpSocket* Discovery::openSocket(const QString& name, std::uint16_t port, bool shared) {
     base::UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd)
         return nullptr;
@@ -82,13 +79,8 @@ QUdpSocket* Discovery::openSocket(const QString& name, std::uint16_t port, bool 
     local.sin_addr.s_addr = htonl(options_.loopback ? INADDR_LOOPBACK : INADDR_ANY);
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return nullptr;
-    auto* socket = new QUdpSocket(this);
+    auto* socket = new platform::UdpSocket(std::move(fd), this);
     socket->setObjectName(name);
-    if (!socket->setSocketDescriptor(fd.get(), QAbstractSocket::BoundState)) {
-        delete socket;
-        return nullptr;
-    }
-    (void)fd.release(); // the socket owns it now
     return socket;
 }
 
@@ -115,7 +107,7 @@ void Discovery::start() {
 
 void Discovery::openListener(Route route, std::uint16_t port) {
     // SSDP shares its port with every other listener of the group on this computer.
-    QUdpSocket* socket =
+    platform::UdpSocket* socket =
         openSocket(QString::fromLatin1(routeName(route).data()) + QStringLiteral("Socket"), port,
                    route == Route::Ssdp);
     if (socket == nullptr)
@@ -125,35 +117,33 @@ void Discovery::openListener(Route route, std::uint16_t port) {
         return;
     }
     listener(route).socket = socket;
-    connect(socket, &QUdpSocket::readyRead, this, [this, route] {
+    connect(socket, &platform::UdpSocket::readyRead, this, [this, route] {
         Listener& ready = listener(route);
         if (!ready.pause->isActive())
             readNext(ready);
     });
 }
 
-bool Discovery::joinSsdpGroup(QUdpSocket& socket) {
+bool Discovery::joinSsdpGroup(platform::UdpSocket& socket) {
     const std::optional<std::uint32_t> host = platform::firstHostIpv4();
     if (!host)
         return false;
     ip_mreq request{};
     ::inet_pton(AF_INET, SsdpGroup, &request.imr_multiaddr);
     request.imr_interface.s_addr = htonl(*host);
-    return ::setsockopt(static_cast<int>(socket.socketDescriptor()), IPPROTO_IP, IP_ADD_MEMBERSHIP,
-                        &request, sizeof request) == 0;
+    return ::setsockopt(socket.descriptor(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &request,
+                        sizeof request) == 0;
 }
 
 void Discovery::readNext(Listener& l) {
     if (l.socket == nullptr || !l.socket->hasPendingDatagrams())
         return;
     std::array<std::uint8_t, datagram::SsdpReadSize> buffer{};
-    QHostAddress sender;
+    std::uint32_t source = 0;
     const qint64 size = l.socket->readDatagram(reinterpret_cast<char*>(buffer.data()),
-                                               static_cast<qint64>(l.readSize), &sender);
-    bool isIpv4 = false;
-    const std::uint32_t source = sender.toIPv4Address(&isIpv4);
+                                               static_cast<qint64>(l.readSize), &source);
     int pauseMs = 0;
-    if (size >= 0 && isIpv4)
+    if (size >= 0)
         pauseMs = takeDatagram(
             l.route, source,
             std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(size)));
@@ -215,16 +205,17 @@ std::optional<Route> Discovery::routeOf(const QString& key) const {
     return *found;
 }
 
-void Discovery::sendSearch(QUdpSocket* socket, std::span<const std::uint8_t> bytes,
+void Discovery::sendSearch(platform::UdpSocket* socket, std::span<const std::uint8_t> bytes,
                            std::uint16_t port) {
     if (socket == nullptr || port == 0)
         return;
     // Nothing of the loopback scope ever leaves 127.0.0.0/8.
-    const QHostAddress target = options_.loopback
-                                    ? QHostAddress(QString::fromLatin1(LoopbackBroadcast))
-                                    : QHostAddress(QHostAddress::Broadcast);
+    in_addr target{};
+    target.s_addr = htonl(INADDR_BROADCAST);
+    if (options_.loopback)
+        ::inet_pton(AF_INET, LoopbackBroadcast, &target);
     socket->writeDatagram(reinterpret_cast<const char*>(bytes.data()),
-                          static_cast<qint64>(bytes.size()), target, port);
+                          static_cast<qint64>(bytes.size()), ntohl(target.s_addr), port);
 }
 
 void Discovery::Port8000SearchTimer() {

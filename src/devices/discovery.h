@@ -15,8 +15,11 @@
 #include <optional>
 #include <span>
 
-class QUdpSocket;
 class QTimer;
+
+namespace tq50r::platform {
+class UdpSocket;
+} // namespace tq50r::platform
 
 namespace tq50r::devices {
 
@@ -68,25 +71,26 @@ private:
     struct Listener {
         Route route = Route::Port8000;
         std::size_t readSize = 0;
-        QUdpSocket* socket = nullptr;
+        platform::UdpSocket* socket = nullptr;
         QTimer* pause = nullptr;
     };
     // A UDP socket bound to the scope's address and `port` (0: any), broadcasts allowed;
     // `shared` lets other sockets bind the same port. Null when it cannot be bound.
-    QUdpSocket* openSocket(const QString& name, std::uint16_t port, bool shared);
+    platform::UdpSocket* openSocket(const QString& name, std::uint16_t port, bool shared);
     Listener& listener(Route route);
     void openListener(Route route, std::uint16_t port);
     void readNext(Listener& l);
     void add(const QString& key, const QString& mac, Route route);
     void macResolved(quint32 address, const QString& mac);
-    void sendSearch(QUdpSocket* socket, std::span<const std::uint8_t> bytes, std::uint16_t port);
-    bool joinSsdpGroup(QUdpSocket& socket);
+    void sendSearch(platform::UdpSocket* socket, std::span<const std::uint8_t> bytes,
+                    std::uint16_t port);
+    bool joinSsdpGroup(platform::UdpSocket& socket);
 
     DeviceList& devices_;
     DiscoveryOptions options_;
     MacResolver* resolver_;
     std::array<Listener, 3> listeners_;
-    QUdpSocket* moduleSender_ = nullptr;
+    platform::UdpSocket* moduleSender_ = nullptr;
     QTimer* port8000Search_ = nullptr;
     QTimer* moduleSearch_ = nullptr;
     // Sources whose MAC is being learned, with the route that heard them.

@@ -1,5 +1,6 @@
 #include "editor/axis_strips.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
 
@@ -24,12 +25,15 @@ void paintLabels(QPainter& p, const std::array<StripLabel, N>& labels, int width
     p.setFont(stripFont());
     p.setPen(Qt::white);
     const QFontMetrics fm(p.font());
+    // Each label's baseline lies one (unrounded) ascent below the top of its cell, as a text laid
+    // out in the cell from its top would have it, on a scaled screen too.
+    const qreal ascent = QFontMetricsF(p.font()).ascent();
     for (const StripLabel& l : labels) {
         const QString text = QString::fromLatin1(l.text);
         const int widthOfText = fm.horizontalAdvance(text) + 1;
         // A label that would run past the strip's end ("(Hz)" at the right) moves left into it.
         const int x = std::min(l.xPx, widthPx - widthOfText);
-        p.drawText(QRect(x, l.yPx, widthOfText, fm.height()), Qt::AlignLeft | Qt::AlignTop, text);
+        p.drawText(QPointF(x, l.yPx + ascent), text);
     }
 }
 

@@ -71,6 +71,21 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QPo
     return label;
 }
 
+// A label of the hover line: makeLabel's, but sized when it first shows a text.
+QLabel* makeHoverLabel(QWidget* parent, const QString& name, QPoint at, const QFont& font,
+                       QRgb rgb) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setFont(font);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, theme::color(rgb));
+    label->setPalette(pal);
+    label->move(at);
+    // Given a size, so that showing it does not size it from its font yet.
+    label->resize(0, 0);
+    return label;
+}
+
 QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& r, const QString& tip) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
@@ -307,16 +322,18 @@ void EqEditor::buildPanel4(QWidget* panel4, platform::TimerClock* clock) {
     });
 
     // The first two hover fields sit only 66 and 42 pixels apart: a narrow cut keeps "Device:"
-    // clear of the value beside it.
+    // clear of the value beside it. The hover line shows nothing until the pointer first rests on
+    // a control: the labels take the height of their fonts' lines then (showHoverTexts), so that
+    // their fonts (a narrow cut and a large serif) are not loaded at start-up.
     QFont hover = pixelFont(HoverFontPx);
     hover.setStretch(QFont::SemiCondensed);
-    label1_ = makeLabel(panel4, QStringLiteral("Label1"), QString(), layout::Label1, hover,
-                        theme::CaptionRgb);
-    label2_ = makeLabel(panel4, QStringLiteral("Label2"), QString(), layout::Label2, hover,
-                        theme::CaptionRgb);
-    label3_ = makeLabel(panel4, QStringLiteral("Label3"), QString(), layout::Label3,
-                        pixelFont(HoverValueFontPx, true, QStringLiteral("DejaVu Serif")),
-                        theme::ValueRgb);
+    label1_ =
+        makeHoverLabel(panel4, QStringLiteral("Label1"), layout::Label1, hover, theme::CaptionRgb);
+    label2_ =
+        makeHoverLabel(panel4, QStringLiteral("Label2"), layout::Label2, hover, theme::CaptionRgb);
+    label3_ = makeHoverLabel(panel4, QStringLiteral("Label3"), layout::Label3,
+                             pixelFont(HoverValueFontPx, true, QStringLiteral("DejaVu Serif")),
+                             theme::ValueRgb);
     label1_->setFixedWidth(HoverLabelWidthPx);
     label2_->setFixedWidth(layout::Label3.x() - layout::Label2.x());
     label3_->setFixedWidth(HoverValueWidthPx);
@@ -633,6 +650,16 @@ void EqEditor::showBypass() {
 
 void EqEditor::setHoverLine(const QString& first, const QString& second, const QString& value) {
     hover_ = Hover{HoverKind::Other, 0, 0};
+    showHoverTexts(first, second, value);
+}
+
+void EqEditor::showHoverTexts(const QString& first, const QString& second, const QString& value) {
+    if (!hoverSized_) {
+        hoverSized_ = true;
+        for (QLabel* label : {label1_, label2_, label3_}) {
+            label->adjustSize();
+        }
+    }
     label1_->setText(first);
     label2_->setText(second);
     label3_->setText(value);
@@ -672,9 +699,7 @@ void EqEditor::showHover() {
         value = shownOff(n) ? QStringLiteral("Off") : QStringLiteral("On");
         break;
     }
-    label1_->setText(masterEq(n));
-    label2_->setText(second);
-    label3_->setText(value);
+    showHoverTexts(masterEq(n), second, value);
 }
 
 void EqEditor::refreshHover(int n) {

@@ -276,6 +276,8 @@ private:
     bool takeStep(bool back);
     void restoreParts(const eq::EqSetting& target, const eq::EqParts& parts);
     void showHover();
+    // The three texts of the hover line; the first sizes the labels.
+    void showHoverTexts(const QString& first, const QString& second, const QString& value);
     void refreshHover(int n);
     void showGainReadout(int n);
     void typedValue(int n, bool frequency);
@@ -315,6 +317,7 @@ private:
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;
+    bool hoverSized_ = false;
     platform::ClockTimer* inputAddTimer_ = nullptr;
     platform::ClockTimer* inputDecTimer_ = nullptr;
     platform::ClockTimer* settleTimer_ = nullptr;

@@ -115,12 +115,13 @@ void TPTrackBar::setPageSize(int value) {
 }
 
 void TPTrackBar::SetThumbBitmap(const QPixmap& picture) {
-    thumb_ = picture.copy();
+    // A pixmap is a value: the faders share the pixels of one picture until one is changed.
+    thumb_ = picture;
     update();
 }
 
 void TPTrackBar::SetChannelBitmap(const QPixmap& picture) {
-    channel_ = picture.copy();
+    channel_ = picture;
     update();
 }
 

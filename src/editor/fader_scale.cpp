@@ -53,9 +53,10 @@ void FaderScale::PaintBox2Paint(QPainter& painter, QSize size) {
         painter.drawLine(TickLeftPx, y, TickRightPx, y);
     }
 
+    // The strips' font: the same size, and one font loaded for both.
     QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(LabelPixelSize);
+    font.setStyleStrategy(QFont::PreferAntialias);
     painter.setFont(font);
     painter.setPen(theme::color(theme::CaptionRgb));
     const int ascent = painter.fontMetrics().ascent();

@@ -1,12 +1,14 @@
 // The window's skin: every button, type and band picture, the panel
 // backgrounds and the fader's thumb and channel, painted in code, plus the
-// colours of the dark theme the whole window uses.
+// colours of the dark theme the whole window uses. The pictures of the lists
+// are painted by the build and carried in the program (skin_paint.h).
 #pragma once
 
 #include <QColor>
 #include <QPalette>
 #include <QPixmap>
 #include <QSize>
+#include <QString>
 
 namespace tq50r::editor {
 
@@ -50,7 +52,7 @@ inline constexpr int LinkNotConnected = 1;
 
 int skinPictureCount(ImageList list);
 QSize skinPictureSize(ImageList list);
-// A null pixmap for an index outside the list.
+// The carried picture; a null pixmap for an index outside the list.
 QPixmap skinPicture(ImageList list, int index);
 const char* imageListName(ImageList list);
 
@@ -87,6 +89,10 @@ inline QColor color(QRgb rgb) {
 }
 // A palette for the whole window built from the colours above.
 QPalette darkPalette();
+// Style sheet rules that give menus the dark look: the menu bar's menus, the window's own and the
+// context menus of its controls and dialogs. They reach a menu through the style sheet of the
+// menu or of a widget it belongs to.
+QString menuStyleSheet();
 } // namespace theme
 
 } // namespace tq50r::editor

@@ -71,17 +71,24 @@ void TFFTDrawWidget::paintEvent(QPaintEvent* event) {
     }
     inPaintEvent_ = false;
     QPainter p(this);
-    const QImage& screen = ScreenImage();
-    if (screen.isNull()) {
-        p.fillRect(event->rect(), toQColor(Color()));
-        return;
-    }
-    // The pages are drawn in the widget's own pixels. On a screen scaled by a fraction (1.5x)
-    // copying each pixel to a whole number of screen pixels would draw one grid line one pixel
-    // wide and the next two; filtering keeps every line the same width. Whole scales stay crisp.
     const qreal scale = devicePixelRatioF();
-    p.setRenderHint(QPainter::SmoothPixmapTransform, scale != std::floor(scale));
-    p.drawImage(event->rect(), screen, event->rect());
+    // On an unscaled screen the control canvas need not make pixels of its own for what was only
+    // copied onto it (until the next redraw changes a page): the same pixels come straight from
+    // the pages.
+    auto& control = static_cast<QImageCanvas&>(ControlCanvas());
+    if (scale != 1.0 || !control.PaintUnmade(p, event->rect())) {
+        const QImage& screen = ScreenImage();
+        if (screen.isNull()) {
+            p.fillRect(event->rect(), toQColor(Color()));
+            return;
+        }
+        // The pages are drawn in the widget's own pixels. On a screen scaled by a fraction
+        // (1.5x) copying each pixel to a whole number of screen pixels would draw one grid line
+        // one pixel wide and the next two; filtering keeps every line the same width. Whole
+        // scales stay crisp.
+        p.setRenderHint(QPainter::SmoothPixmapTransform, scale != std::floor(scale));
+        p.drawImage(event->rect(), screen, event->rect());
+    }
     if (hasFocus()) {
         p.setPen(QPen(focusFrameColor_, FocusFramePx));
         p.setBrush(Qt::NoBrush);

@@ -186,6 +186,8 @@ QFont toQFont(const TPlotFont& f) {
 
 QImageCanvas::~QImageCanvas() {
     endPaint();
+    beforeChange(); // holders of copies of this canvas take them now
+    dropPending();
 }
 
 // The pixels of a thick solid pen along one segment: every pixel whose centre lies closer than
@@ -295,6 +297,7 @@ void QImageCanvas::flushPolyline() {
         polyline_.clear();
         return;
     }
+    writable(); // made before its pixels are written below
     const TPen current = Pen;
     Pen = polylinePen_;
     const int width = Pen.Width;
@@ -329,7 +332,7 @@ void QImageCanvas::flushPolyline() {
 
 QPainter& QImageCanvas::painter() {
     if (!painter_) {
-        painter_ = std::make_unique<QPainter>(&image_);
+        painter_ = std::make_unique<QPainter>(&writable());
         painter_->setRenderHint(QPainter::Antialiasing, false);
         painter_->setRenderHint(QPainter::TextAntialiasing, false);
     }
@@ -345,9 +348,62 @@ void QImageCanvas::endPaint() {
     }
 }
 
+void QImageCanvas::make() {
+    if (!image_.isNull() || !hasArea()) {
+        return;
+    }
+    image_ = QImage(width_, height_, QImage::Format_RGB32);
+    image_.fill(pendingFill_.value_or(QColor(Qt::white)));
+    if (!pendingCopies_.empty()) {
+        // As CopyRect would have copied them.
+        QPainter p(&image_);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        for (const PendingCopy& c : pendingCopies_) {
+            p.drawImage(c.dest, c.source->image_, c.sourceRect);
+        }
+    }
+    dropPending();
+}
+
+void QImageCanvas::beforeChange() {
+    for (QImageCanvas* holder : std::exchange(holders_, {})) {
+        holder->make();
+    }
+}
+
+QImage& QImageCanvas::writable() {
+    beforeChange();
+    make();
+    return image_;
+}
+
+void QImageCanvas::dropPending() {
+    for (const PendingCopy& c : pendingCopies_) {
+        std::erase(c.source->holders_, this);
+    }
+    pendingCopies_.clear();
+    pendingFill_.reset();
+}
+
 const QImage& QImageCanvas::Image() {
     endPaint();
+    make();
     return image_;
+}
+
+bool QImageCanvas::PaintUnmade(QPainter& painter, const QRect& area) const {
+    if (!image_.isNull() || !hasArea()) {
+        return false;
+    }
+    const QRect shown = area & QRect(0, 0, width_, height_);
+    painter.fillRect(shown, pendingFill_.value_or(QColor(Qt::white)));
+    painter.save();
+    painter.setClipRect(shown);
+    for (const PendingCopy& c : pendingCopies_) {
+        painter.drawImage(c.dest, c.source->image_, c.sourceRect);
+    }
+    painter.restore();
+    return true;
 }
 
 void QImageCanvas::SetSize(int width, int height) {
@@ -355,15 +411,14 @@ void QImageCanvas::SetSize(int width, int height) {
     polyline_.clear();
     width = std::max(0, width);
     height = std::max(0, height);
-    if (width == image_.width() && height == image_.height()) {
+    if (width == width_ && height == height_) {
         return;
     }
-    if (width == 0 || height == 0) {
-        image_ = QImage();
-        return;
-    }
-    image_ = QImage(width, height, QImage::Format_RGB32);
-    image_.fill(Qt::white);
+    beforeChange();
+    dropPending();
+    width_ = width;
+    height_ = height;
+    image_ = QImage();
 }
 
 void QImageCanvas::applyPen(QPainter& p) {
@@ -408,16 +463,17 @@ void QImageCanvas::MoveTo(int x, int y) {
 void QImageCanvas::LineTo(int x, int y) {
     const TPoint from = pos_;
     pos_ = TPoint{x, y};
-    if (image_.isNull()) {
+    if (!hasArea()) {
         return;
     }
+    beforeChange();
     const auto near = [](int v) { return v > -CoordLimitInt && v < CoordLimitInt; };
     const bool inRange = near(from.X) && near(from.Y) && near(x) && near(y);
     // A one-pixel pen is rasterised exactly at any distance; the others are clipped first.
     if (inRange || Pen.Width <= 1) {
         // Both ends beyond the same edge: nothing of the line can show.
-        const int w = image_.width();
-        const int h = image_.height();
+        const int w = width_;
+        const int h = height_;
         const int reach = std::max(1, Pen.Width);
         if ((from.X < -reach && x < -reach) || (from.Y < -reach && y < -reach) ||
             (from.X > w + reach && x > w + reach) || (from.Y > h + reach && y > h + reach)) {
@@ -448,9 +504,10 @@ void QImageCanvas::LineTo(int x, int y) {
 
 QPainter* QImageCanvas::rectPainter(const TRect& r) {
     flushPolyline();
-    if (image_.isNull() || isEmpty(r)) {
+    if (!hasArea() || isEmpty(r)) {
         return nullptr;
     }
+    beforeChange();
     return &painter();
 }
 
@@ -467,6 +524,14 @@ void QImageCanvas::FrameRect(const TRect& r) {
 }
 
 void QImageCanvas::FillRect(const TRect& r) {
+    if (image_.isNull() && hasArea() && polyline_.empty() &&
+        toQRect(r).contains(QRect(0, 0, width_, height_))) {
+        // Filling the whole of a canvas without pixels: only its colour is kept.
+        beforeChange();
+        dropPending();
+        pendingFill_ = toQColor(Brush.Color);
+        return;
+    }
     QPainter* const p = rectPainter(r);
     if (p == nullptr) {
         return;
@@ -506,9 +571,10 @@ const QFontMetrics& QImageCanvas::metrics() {
 
 void QImageCanvas::TextOut(int x, int y, const std::string& text) {
     flushPolyline();
-    if (image_.isNull() || text.empty()) {
+    if (!hasArea() || text.empty()) {
         return;
     }
+    beforeChange();
     const QString s = QString::fromStdString(text);
     const QFontMetrics& fm = metrics();
     const QRect cell(clampCoord(x), clampCoord(y), fm.horizontalAdvance(s), fm.height());
@@ -579,11 +645,34 @@ int QImageCanvas::TextHeight(const std::string&) {
 void QImageCanvas::CopyRect(const TRect& destRect, Canvas& source, const TRect& sourceRect) {
     flushPolyline();
     auto* src = dynamic_cast<QImageCanvas*>(&source);
-    if (src == nullptr || src == this || image_.isNull()) {
+    if (src == nullptr || src == this || !hasArea()) {
         return;
     }
     const QImage& from = src->Image();
     if (from.isNull() || isEmpty(destRect)) {
+        return;
+    }
+    beforeChange();
+    if (image_.isNull()) {
+        // Kept as a reference until either canvas changes; one that hides an earlier copy
+        // wholly replaces it.
+        const PendingCopy copy{toQRect(destRect), src, toQRect(sourceRect)};
+        std::vector<QImageCanvas*> sources;
+        for (const PendingCopy& c : pendingCopies_) {
+            sources.push_back(c.source);
+        }
+        std::erase_if(pendingCopies_,
+                      [&](const PendingCopy& c) { return copy.dest.contains(c.dest); });
+        pendingCopies_.push_back(copy);
+        for (QImageCanvas* s : sources) {
+            if (std::none_of(pendingCopies_.begin(), pendingCopies_.end(),
+                             [s](const PendingCopy& c) { return c.source == s; })) {
+                std::erase(s->holders_, this);
+            }
+        }
+        if (std::find(src->holders_.begin(), src->holders_.end(), this) == src->holders_.end()) {
+            src->holders_.push_back(this);
+        }
         return;
     }
     QPainter& p = painter();

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tq50r::plot {
@@ -19,10 +20,12 @@ class QImageCanvas final : public Canvas {
 public:
     QImageCanvas() = default;
     ~QImageCanvas() override;
+    QImageCanvas(const QImageCanvas&) = delete;
+    QImageCanvas& operator=(const QImageCanvas&) = delete;
 
     void SetSize(int width, int height) override;
-    int Width() const override { return image_.width(); }
-    int Height() const override { return image_.height(); }
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
 
     void MoveTo(int x, int y) override;
     void LineTo(int x, int y) override;
@@ -38,7 +41,32 @@ public:
     // The image with every pending paint finished.
     const QImage& Image();
 
+    // Paints `area` of what the canvas shows, at the canvas's own coordinates, straight from the
+    // canvases it was copied from, when it has not made its own pixels yet (see below); false when
+    // it has (then paint from Image()).
+    bool PaintUnmade(QPainter& painter, const QRect& area) const;
+
 private:
+    // A canvas makes its pixels when it is first drawn on or asked for: a page that is resized
+    // several times before it is first drawn, or never drawn, costs no pixels until then. Until
+    // then it shows white, or the colour it was filled with as a whole, under the rectangles copied
+    // onto it: those are kept as references to their sources, which make this canvas take its
+    // copies before they change (the control canvas is drawn on the screen straight from the
+    // pages at its first paint).
+    struct PendingCopy {
+        QRect dest;
+        QImageCanvas* source;
+        QRect sourceRect;
+    };
+
+    bool hasArea() const { return width_ > 0 && height_ > 0; }
+    // Makes the pixels (if not yet) with what is pending.
+    void make();
+    // Before the pixels change: the canvases holding copies of this one take them, and this one
+    // makes its pixels.
+    QImage& writable();
+    void beforeChange();
+    void dropPending();
     QPainter& painter();
     void endPaint();
     // Consecutive line-tos with one pen are collected and drawn as one polyline.
@@ -52,7 +80,12 @@ private:
     QPainter* rectPainter(const TRect& r);
     const QFontMetrics& metrics();
 
-    QImage image_;
+    int width_ = 0;
+    int height_ = 0;
+    QImage image_; // null until make() makes it
+    std::optional<QColor> pendingFill_;
+    std::vector<PendingCopy> pendingCopies_;
+    std::vector<QImageCanvas*> holders_; // canvases with pending copies of this one
     std::vector<QPoint> polyline_;
     TPen polylinePen_;
     bool penApplied_ = false; // the painter holds polylinePen_-style state of applyPen

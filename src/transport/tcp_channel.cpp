@@ -4,13 +4,13 @@
 
 namespace tq50r::transport {
 
-ClientSocket::ClientSocket(QObject* parent) : QTcpSocket(parent) {
+ClientSocket::ClientSocket(QObject* parent) : platform::TcpSocket(parent) {
     disconnectedWatch_ =
-        connect(this, &QTcpSocket::disconnected, this, [this] { active_ = false; });
+        connect(this, &platform::TcpSocket::disconnected, this, [this] { active_ = false; });
 }
 
 ClientSocket::~ClientSocket() {
-    // The base destructor may still report a disconnect; this part is gone by then.
+    // The watch uses this part, which is gone before the base socket is.
     disconnect(disconnectedWatch_);
 }
 
@@ -59,7 +59,7 @@ void TcpChannel::close() {
 
 std::int32_t TcpChannel::write(const std::uint8_t* bytes, std::int32_t count) {
     std::int32_t result = -1;
-    if (socket_.state() == QAbstractSocket::ConnectedState) {
+    if (socket_.state() == platform::TcpSocket::State::Connected) {
         const qint64 sent = socket_.write(reinterpret_cast<const char*>(bytes), count);
         socket_.flush();
         result = static_cast<std::int32_t>(sent);

@@ -1,15 +1,15 @@
 #pragma once
+#include "platform/tcp_socket.h"
 #include "transport/transport_channel.h"
 
 #include <QString>
-#include <QTcpSocket>
 
 namespace tq50r::transport {
 
-/// The TCP client socket component: a QTcpSocket that also keeps the host and port it will
+/// The TCP client socket component: a TCP socket that also keeps the host and port it will
 /// connect to, and whether it has been activated. Socket errors are swallowed: nothing is raised
 /// or shown, and a failure surfaces only as a reply that never comes.
-class ClientSocket : public QTcpSocket {
+class ClientSocket : public platform::TcpSocket {
     Q_OBJECT
 public:
     explicit ClientSocket(QObject* parent = nullptr);

@@ -1,5 +1,6 @@
 #include "app/about_box.h"
 #include "app/app_info.h"
+#include "app/app_style.h"
 #include "tq50r_version.h"
 #include "widgets/link_label.h"
 
@@ -7,11 +8,34 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace tq50r::app {
 namespace {
+
+// The program's style is Fusion; the menu bar's overflow arrow is read late but is Fusion's.
+TEST(ApplicationStyle, IsFusionWithTheSameIcons) {
+    std::unique_ptr<QStyle> style(makeApplicationStyle());
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    for (const auto icon :
+         {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton,
+          QStyle::SP_MessageBoxInformation, QStyle::SP_DialogOkButton}) {
+        const QIcon ours = style->standardIcon(icon);
+        const QIcon theirs = fusion->standardIcon(icon);
+        EXPECT_EQ(ours.isNull(), theirs.isNull()) << icon;
+        EXPECT_EQ(ours.availableSizes(), theirs.availableSizes()) << icon;
+        for (const int side : {8, 16, 32})
+            EXPECT_EQ(ours.pixmap(side).toImage(), theirs.pixmap(side).toImage())
+                << icon << " at " << side;
+    }
+    EXPECT_EQ(style->pixelMetric(QStyle::PM_ButtonMargin),
+              fusion->pixelMetric(QStyle::PM_ButtonMargin));
+    EXPECT_EQ(style->standardPalette(), fusion->standardPalette());
+}
 
 TEST(AboutBox, VersionIsTheTitleTail) {
     const std::pair<QString, QString> cases[] = {

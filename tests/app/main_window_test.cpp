@@ -1,10 +1,13 @@
 #include "app/app_info.h"
 #include "app/dialog_hooks.h"
+#include "app/status_row.h"
 #include "app_test_support.h"
 #include "devices/device_list.h"
+#include "devices/serial_scan.h"
 #include "editor/eq_editor.h"
 #include "editor/fader.h"
 #include "editor/image_button.h"
+#include "editor/skin.h"
 #include "editor/spin_button.h"
 #include "platform/clock_timer.h"
 #include "plot/fft_draw_widget.h"
@@ -13,16 +16,19 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -66,6 +72,9 @@ TEST(MainWindow, ControlsSitAtTheirPlaces) {
     };
     ScriptedWindow w;
     w.form->show();
+    // The status row's controls are made when the row is first needed; made, they sit hidden.
+    EXPECT_EQ(w.form->findChild<QWidget*>(QStringLiteral("TempLabel")), nullptr);
+    w.form->statusRow().tempLabel();
     for (const Place& p : places) {
         SCOPED_TRACE(p.name);
         QWidget* control = child(*w.form, p.name);
@@ -99,7 +108,11 @@ TEST(MainWindow, ControlsSitAtTheirPlaces) {
     EXPECT_EQ(panel4->parentWidget()->objectName(), QStringLiteral("Panel3"));
     EXPECT_TRUE(panel4->parentWidget()->rect().contains(panel4->geometry()));
 
-    // The diagnostic log lies outside the visible area, hidden.
+    // The diagnostic log is made with its first line (a skipped serial port); it lies outside the
+    // visible area, hidden.
+    EXPECT_EQ(w.form->findChild<QWidget*>(QStringLiteral("Memo1")), nullptr);
+    emit w.form->serialScan().portSkipped(3);
+    EXPECT_EQ(child<QPlainTextEdit>(*w.form, "Memo1")->toPlainText(), QStringLiteral("3"));
     for (const char* name : {"Memo1", "Button1"}) {
         QWidget* diag = child(*w.form, name);
         EXPECT_FALSE(diag->isVisible()) << name;
@@ -265,6 +278,44 @@ TEST(MainWindow, StatusRowShowsAndHidesWithMoreInfoAndItsTimer) {
         EXPECT_EQ(action(*w.form, "BurningItem")->isVisible(), visible);
         EXPECT_EQ(timer->isActive(), visible);
     }
+}
+
+// Every menu of the window is dark: its own, the context menus Qt makes for its controls and for
+// the dialogs it owns. A menu of no window of the program keeps the toolkit's look. The editor's
+// many controls are drawn without the style sheet machinery, which cost the start-up dearly.
+TEST(MainWindow, MenusOfTheWindowAndItsDialogsAreDarkAndTheEditorIsPlain) {
+    ScriptedWindow w;
+    w.form->show();
+    // As the user sees a menu: popped up (a menu may be polished long before).
+    const auto background = [](QMenu* menu) {
+        menu->addAction(QStringLiteral("item"));
+        menu->popup(QPoint(10, 10));
+        const QImage image = menu->grab().toImage();
+        menu->hide();
+        return image.pixel(image.width() - 3, image.height() - 3) & 0xFFFFFF;
+    };
+    const QRgb dark = editor::theme::PanelRgb & 0xFFFFFF;
+    QDialog dialog(w.form.get());
+    auto* dialogEdit = new QLineEdit(&dialog);
+    QMenu* menus[] = {
+        w.form->menuBar()->actions().first()->menu(),
+        child<QMenu>(*w.form, "DeviceMenu"),
+        child<QMenu>(*w.form, "EditItem"),
+        w.form->eqEditor().freqEdit(1)->createStandardContextMenu(),
+        dialogEdit->createStandardContextMenu(),
+    };
+    for (QMenu* menu : menus) {
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(background(menu), dark) << menu->objectName().toStdString();
+    }
+    QMenu elsewhere;
+    EXPECT_NE(background(&elsewhere), dark);
+
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             w.form->eqEditor().plot(), w.form->eqEditor().trackBar(2), w.form->eqEditor().label3(),
+             child(*w.form, "Panel4"), child(*w.form, "Panel2")})
+        EXPECT_FALSE(control->style()->inherits("QStyleSheetStyle"))
+            << control->objectName().toStdString();
 }
 
 TEST(MainWindow, YesNoBoxReadsTheSameInAnyLanguage) {

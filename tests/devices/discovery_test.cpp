@@ -2,12 +2,11 @@
 #include "devices/datagram_rules.h"
 #include "devices/discovery.h"
 #include "devices/mac_resolver.h"
+#include "platform/udp_socket.h"
 #include "support/open_descriptors.h"
 
-#include <QHostAddress>
 #include <QSignalSpy>
 #include <QTimer>
-#include <QUdpSocket>
 #include <arpa/inet.h>
 #include <array>
 #include <gtest/gtest.h>
@@ -151,7 +150,7 @@ TEST(DiscoveryResolve, AMacFromTheWorkerAddsTheDeviceAndAFailureIsRetried) {
 }
 
 quint16 boundPort(const QObject& discovery, const char* name) {
-    const auto* socket = discovery.findChild<QUdpSocket*>(QString::fromLatin1(name));
+    const auto* socket = discovery.findChild<platform::UdpSocket*>(QString::fromLatin1(name));
     return socket != nullptr ? socket->localPort() : 0;
 }
 
@@ -167,10 +166,10 @@ TEST(DiscoverySockets, ListenersTakeOneDatagramPerPauseOnLoopback) {
     EXPECT_EQ(discovery.findChild<QTimer*>(QStringLiteral("Port8000Search"))->interval(), 2000);
     EXPECT_EQ(discovery.findChild<QTimer*>(QStringLiteral("ModuleSearch"))->interval(), 1500);
     const quint16 port = boundPort(discovery, "port8000Socket");
-    auto* socket = discovery.findChild<QUdpSocket*>(QStringLiteral("port8000Socket"));
+    auto* socket = discovery.findChild<platform::UdpSocket*>(QStringLiteral("port8000Socket"));
     auto* pause = discovery.findChild<QTimer*>(QStringLiteral("port8000Pause"));
     ASSERT_NE(pause, nullptr);
-    EXPECT_EQ(socket->localAddress(), QHostAddress(QHostAddress::LocalHost));
+    EXPECT_EQ(socket->localAddress(), INADDR_LOOPBACK);
 
     // A device on 127.0.0.2 answers three times at once (a plain socket: no proxy lookup).
     base::UniqueFd device(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));

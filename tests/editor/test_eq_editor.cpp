@@ -12,6 +12,7 @@
 #include "support/manual_clock.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -147,6 +148,37 @@ TEST_F(EqEditorTest, ControlsSitWhereThePanelPutsThem) {
         ASSERT_NE(strip, nullptr) << name;
         EXPECT_EQ(strip->size(), size) << name;
     }
+}
+
+// The hover line: narrow 11-pixel captions and a bold 16-pixel serif value, each label one line of
+// its font tall, whether the labels were shown before their first text or not.
+TEST_F(EqEditorTest, HoverLabelsAreOneLineOfTheirFontsTall) {
+    window->show();
+    QApplication::processEvents();
+    editor->setHoverLine(QStringLiteral("Master EQ1"), QStringLiteral("Freq:"),
+                         QStringLiteral("1000Hz"));
+    struct Case {
+        QLabel* label;
+        const char* family;
+        int pixelSize;
+        bool bold;
+        int stretch;
+        int width;
+    };
+    const Case cases[] = {
+        {editor->label1(), "DejaVu Sans", 11, false, QFont::SemiCondensed, 64},
+        {editor->label2(), "DejaVu Sans", 11, false, QFont::SemiCondensed, 42},
+        {editor->label3(), "DejaVu Serif", 16, true, 0, 120},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label->objectName().toStdString());
+        EXPECT_EQ(c.label->font().family(), QString::fromLatin1(c.family));
+        EXPECT_EQ(c.label->font().pixelSize(), c.pixelSize);
+        EXPECT_EQ(c.label->font().bold(), c.bold);
+        EXPECT_EQ(c.label->font().stretch(), c.stretch);
+        EXPECT_EQ(c.label->size(), QSize(c.width, QFontMetrics(c.label->font()).height()));
+    }
+    EXPECT_EQ(editor->label3()->text(), QStringLiteral("1000Hz"));
 }
 
 TEST_F(EqEditorTest, StartShowsTheStartSetting) {

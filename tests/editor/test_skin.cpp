@@ -1,4 +1,6 @@
 #include "editor/skin.h"
+#include "editor/skin_carried.h"
+#include "editor/skin_paint.h"
 
 #include <QImage>
 #include <algorithm>
@@ -123,6 +125,56 @@ TEST(Skin, ListsHaveTheirSizesCountsAndDistinctStates) {
             EXPECT_TRUE(seen.insert(bytes).second) << "picture " << i << " repeats another";
         }
     }
+}
+
+// The build carries the list pictures; each must be the picture the painting code gives here,
+// pixel for pixel, with the same transparency.
+TEST(Skin, CarriedPicturesAreThePaintedOnes) {
+    int compared = 0;
+    for (const ImageList list : AllImageLists) {
+        SCOPED_TRACE(imageListName(list));
+        for (int i = -1; i <= skinPictureCount(list); ++i) {
+            const CarriedPicture* carried = carriedSkinPicture(list, i);
+            const QPixmap painted = paintSkinPicture(list, i);
+            ASSERT_EQ(carried == nullptr, painted.isNull()) << i;
+            if (carried == nullptr) {
+                continue;
+            }
+            const QImage a = carriedImage(*carried).convertToFormat(QImage::Format_ARGB32);
+            const QImage b = painted.toImage().convertToFormat(QImage::Format_ARGB32);
+            EXPECT_EQ(carriedImage(*carried).hasAlphaChannel(), painted.hasAlphaChannel()) << i;
+            ASSERT_EQ(a.size(), b.size()) << i;
+            int differing = 0;
+            for (int y = 0; y < a.height(); ++y) {
+                for (int x = 0; x < a.width(); ++x) {
+                    differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+                }
+            }
+            EXPECT_EQ(differing, 0) << "picture " << i << " differs from its painting";
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 3 + 10 + 4 + 4 + 2 + 2);
+}
+
+// The window shows the carried pictures where it paints the probe as the build did, and paints
+// the pictures itself where anything of the probe differs.
+TEST(Skin, TheCarriedPicturesShowWhereTheProbeIsPaintedAsAtBuildTime) {
+    const QImage probe = paintSkinProbe();
+    ASSERT_FALSE(probe.isNull());
+    EXPECT_TRUE(carriedSkinFits(probe));
+    QImage changed = probe.convertToFormat(QImage::Format_RGB32);
+    changed.setPixel(changed.width() / 2, changed.height() / 2, qRgb(1, 2, 3));
+    EXPECT_FALSE(carriedSkinFits(changed));
+    EXPECT_FALSE(carriedSkinFits(probe.copy(0, 0, probe.width() - 1, probe.height())));
+    EXPECT_FALSE(carriedSkinFits(QImage()));
+    // A desktop with 16-bit pixels paints other pictures.
+    EXPECT_FALSE(carriedSkinFits(probe.convertToFormat(QImage::Format_RGB16)));
+    // Here they are shown: the window's pictures are the carried ones.
+    const QImage shown = skinPicture(ImageList::RstImageList, ResetReleased).toImage();
+    EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32),
+              carriedImage(*carriedSkinPicture(ImageList::RstImageList, ResetReleased))
+                  .convertToFormat(QImage::Format_ARGB32));
 }
 
 TEST(Skin, FaderAndSpinPictures) {

@@ -23,7 +23,7 @@ const std::vector<Layer>& programLayers() {
         {"eq", QtUse::None, {}},
         {"protocol", QtUse::None, {"base", "eq"}},
         {"plot/core", QtUse::None, {}},
-        // Qt Core and Network.
+        // Qt Core only: the sockets are our own, so the programs never load Qt Network.
         {"platform", QtUse::Core, {"base"}},
         {"transport", QtUse::Core, {"base", "protocol", "platform"}},
         {"devices", QtUse::Core, {"base", "eq", "protocol", "platform", "transport"}},
@@ -40,6 +40,7 @@ const std::vector<Layer>& programLayers() {
         {"tools/cli", QtUse::Core, {"eq", "protocol", "platform", "devices", "version"}},
         {"tools/plot-render", QtUse::Widgets, {"plot"}},
         {"tools/skin-sheet", QtUse::Widgets, {"editor", "widgets"}},
+        {"tools/skin-bake", QtUse::Widgets, {"editor"}},
         {"tools/icon-render", QtUse::Widgets, {}},
     };
     return layers;
@@ -109,7 +110,7 @@ const char* qtUseName(QtUse use) {
     case QtUse::None:
         return "no Qt";
     case QtUse::Core:
-        return "only Qt Core and Network";
+        return "only Qt Core";
     case QtUse::Widgets:
         return "any Qt";
     }
@@ -123,7 +124,7 @@ bool qtAllowed(QtUse use, const std::string& module) {
     case QtUse::None:
         return false;
     case QtUse::Core:
-        return module.empty() || module == "Core" || module == "Network";
+        return module.empty() || module == "Core";
     case QtUse::Widgets:
         return true;
     }

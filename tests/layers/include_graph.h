@@ -11,7 +11,7 @@ namespace tq50r::layers {
 /// How much of Qt a layer may use.
 enum class QtUse {
     None,    // plain C++
-    Core,    // Qt Core and Network, no Gui or Widgets
+    Core,    // Qt Core only, no Network, Gui or Widgets
     Widgets, // any Qt module
 };
 

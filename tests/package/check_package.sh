@@ -43,9 +43,13 @@ echo "package: $(basename "$deb") ($(stat -c %s "$deb") bytes)"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version-1" ] || fail "Version is not $version-1"
 depends=$(dpkg-deb -f "$deb" Depends)
 dependency_names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//')
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
     grep -qxF "$lib" <<<"$dependency_names" || fail "Depends lacks $lib (shlibdeps): $depends"
 done
+# The programs use their own sockets: the toolkit's network library (and what it loads) is no
+# part of them.
+! grep -qxF libqt6network6 <<<"$dependency_names" ||
+    fail "Depends names the network library, which no program should link: $depends"
 recommends=$(dpkg-deb -f "$deb" Recommends)
 grep -q 'fonts-droid-fallback' <<<"$recommends" || fail "Recommends lacks the fallback font: $recommends"
 

@@ -31,10 +31,19 @@ public:
     int charWidth = 7;
     int textHeight = 13;
     std::vector<Op> ops;
+    int measured = 0; // TextWidth calls
+    // Changes of size that dropped drawing done at the earlier size.
+    int resizedAfterDrawing = 0;
 
     void SetSize(int width, int height) override {
-        width_ = std::max(0, width);
-        height_ = std::max(0, height);
+        width = std::max(0, width);
+        height = std::max(0, height);
+        if (width != width_ || height != height_) {
+            resizedAfterDrawing += drawnAtThisSize_ ? 1 : 0;
+            drawnAtThisSize_ = false;
+        }
+        width_ = width;
+        height_ = height;
     }
     int Width() const override { return width_; }
     int Height() const override { return height_; }
@@ -58,6 +67,7 @@ public:
         op.text = text;
     }
     int TextWidth(const std::string& text) override {
+        ++measured;
         return charWidth * static_cast<int>(text.size());
     }
     int TextHeight(const std::string&) override { return textHeight; }
@@ -78,11 +88,13 @@ public:
 
 private:
     Op& record(Op::Kind kind) {
+        drawnAtThisSize_ = true;
         ops.push_back(Op{kind, {}, {}, {}, {}, nullptr, {}, Pen, Brush, Font});
         return ops.back();
     }
     int width_ = 0;
     int height_ = 0;
+    bool drawnAtThisSize_ = false;
     TPoint pos_;
 };
 

@@ -9,6 +9,10 @@
 namespace tq50r::plot {
 namespace {
 
+using testing::Op;
+using testing::PlotClears;
+using testing::Rec;
+using testing::RecordingCanvas;
 using testing::RecordingFactory;
 
 TEST(Mapping, MainGraphLinearAxes) {
@@ -28,6 +32,17 @@ TEST(Mapping, MainGraphLinearAxes) {
     // The inverse helpers give the data value back.
     EXPECT_NEAR(d.DataX(d.ScreenX(512.5)), 512.5, 1e-9);
     EXPECT_NEAR(d.DataY(d.ScreenY(-12.25)), -12.25, 1e-9);
+}
+
+TEST(Mapping, MainGraphPagesAreDrawnOnlyAtTheirFinalSize) {
+    TFFTDraw d(RecordingFactory());
+    configureMainWindowGraph(d);
+    for (int p = 0; p < TFFTDraw::PageCount; ++p) {
+        EXPECT_EQ(Rec(d, static_cast<TFFTDraw::PageId>(p)).resizedAfterDrawing, 0) << "page " << p;
+    }
+    // The axis was drawn, and then the whole plot once the graph redraws by itself.
+    EXPECT_GT(Rec(d, TFFTDraw::PlotPage).Count(Op::FrameRect), 1);
+    EXPECT_GE(PlotClears(d), 1);
 }
 
 TEST(Mapping, LogAxes) {
@@ -129,6 +144,38 @@ TEST(Layout, AllPagesOfADefaultControl) {
     // "x = 3.142E-0100" is 105 wide: (300 - 105 - 5, 26 + 4, 295, 26 + 26 + 12).
     EXPECT_EQ(d.Page(TFFTDraw::CoordinatePage).Dest, (TRect{190, 30, 295, 64}));
     EXPECT_EQ(d.Page(TFFTDraw::CoordinatePage).Image->Width(), 105);
+}
+
+// Sizing the coordinate page measures some two hundred texts; a layout leaves that to the page's
+// first use, which places it where that layout would have: changes that lay nothing out since do
+// not move it, the next layout does.
+TEST(Layout, TheCoordinatePageIsPlacedAtItsFirstUseForTheLastLayout) {
+    std::vector<RecordingCanvas*> made; // the pages in PageId order, then the control canvas
+    const CanvasFactory recording = RecordingFactory(7, 13);
+    TFFTDraw d([&] {
+        auto c = recording();
+        made.push_back(dynamic_cast<RecordingCanvas*>(c.get()));
+        return c;
+    });
+    ASSERT_EQ(made.size(), static_cast<std::size_t>(TFFTDraw::PageCount) + 1);
+    RecordingCanvas& coordinates = *made[TFFTDraw::CoordinatePage];
+    d.Paint();
+    d.SetYLabelPrecision(d.YLabelPrecision());
+    EXPECT_EQ(coordinates.measured, 0);
+    EXPECT_EQ(coordinates.Width(), 0);
+
+    TFFTDraw longer(RecordingFactory(7, 13));
+    longer.SetYLabelPrecision(8); // "x = 3.1415927E-0100"
+    longer.SetAutoRedraw(false);
+    d.AssignPlotProperties(longer); // no relayout
+    EXPECT_EQ(d.Page(TFFTDraw::CoordinatePage).Dest, (TRect{190, 30, 295, 64}));
+    EXPECT_EQ(coordinates.Width(), 105);
+    EXPECT_EQ(coordinates.measured, 2 * TFFTDraw::MeasureExponentRange + 1);
+    d.Page(TFFTDraw::CoordinatePage);
+    EXPECT_EQ(coordinates.measured, 2 * TFFTDraw::MeasureExponentRange + 1) << "placed once";
+
+    d.ResizePaintPage();
+    EXPECT_GT(d.Page(TFFTDraw::CoordinatePage).Image->Width(), 105);
 }
 
 TEST(Layout, TooShortDropsTitlesAndXLabels) {

@@ -59,6 +59,117 @@ struct QImageCanvasTest : ::testing::Test {
     }
 };
 
+// A page is resized several times while the graph is set up and before it is first drawn; what
+// it shows is decided by its last size alone: white where nothing was drawn, and a drawing is
+// kept only while the size stays.
+TEST_F(QImageCanvasTest, ASizeChangeLeavesAWhitePageOfTheLastSize) {
+    QImageCanvas c;
+    EXPECT_TRUE(c.Image().isNull());
+    c.SetSize(100, 50);
+    c.SetSize(-4, 7);
+    EXPECT_EQ(c.Width(), 0);
+    EXPECT_TRUE(c.Image().isNull());
+    c.SetSize(30, 20);
+    EXPECT_EQ(c.Width(), 30);
+    EXPECT_EQ(c.Height(), 20);
+    ASSERT_EQ(c.Image().size(), QSize(30, 20));
+    EXPECT_EQ(c.Image().format(), QImage::Format_RGB32);
+    EXPECT_FALSE(AnyPixelIs(c.Image(), QRect(0, 0, 30, 20), ColorBlack));
+
+    c.Brush.Color = ColorBlack;
+    c.FillRect(TRect{0, 0, 30, 20});
+    c.SetSize(30, 20);
+    EXPECT_EQ(PixelAt(c, 29, 19), ColorBlack) << "same size: the drawing stays";
+    c.SetSize(31, 20);
+    EXPECT_FALSE(AnyPixelIs(c.Image(), QRect(0, 0, 31, 20), ColorBlack));
+
+    // Drawing first thing after a resize draws on that white page.
+    c.SetSize(8, 8);
+    c.Pen.Color = ColorRed;
+    c.MoveTo(0, 3);
+    c.LineTo(8, 3);
+    EXPECT_EQ(PixelAt(c, 7, 3), ColorRed);
+    EXPECT_EQ(PixelAt(c, 7, 4), ColorWhite);
+    QImageCanvas copy;
+    copy.SetSize(8, 8);
+    copy.CopyRect(TRect{0, 0, 8, 8}, c, TRect{0, 0, 8, 8});
+    EXPECT_EQ(PixelAt(copy, 0, 3), ColorRed);
+    EXPECT_EQ(PixelAt(copy, 0, 0), ColorWhite);
+}
+
+// What PaintUnmade shows, and what the canvas then holds, drawn on a picture of its size.
+QImage Shown(const QImageCanvas& c) {
+    QImage shown(c.Width(), c.Height(), QImage::Format_RGB32);
+    shown.fill(Qt::magenta);
+    QPainter p(&shown);
+    EXPECT_TRUE(c.PaintUnmade(p, shown.rect()));
+    return shown;
+}
+
+// A canvas that was only filled and copied onto shows that without pixels of its own; it takes
+// its copies when either side is about to change, so it keeps showing what was copied.
+TEST_F(QImageCanvasTest, CopiesAreShownFromTheirSourcesUntilEitherChanges) {
+    QImageCanvas& page = Black(6, 4);
+    page.Brush.Color = ColorRed;
+    page.FillRect(TRect{1, 1, 3, 3});
+    QImageCanvas& other = Black(2, 2);
+    auto& screen = *canvases.emplace_back(std::make_unique<QImageCanvas>());
+    screen.SetSize(10, 6);
+    screen.Brush.Color = ColorDarkGreen;
+    screen.FillRect(TRect{0, 0, 10, 6});
+    screen.CopyRect(TRect{2, 1, 8, 5}, page, TRect{0, 0, 6, 4});
+    screen.CopyRect(TRect{0, 0, 2, 2}, other, TRect{0, 0, 2, 2});
+    screen.CopyRect(TRect{0, 0, 1, 1}, page, TRect{1, 1, 2, 2}); // over part of the last one
+    const QImage shown = Shown(screen);
+    EXPECT_EQ(PixelAt(shown, 9, 5), ColorDarkGreen);
+    EXPECT_EQ(PixelAt(shown, 2, 1), ColorBlack);
+    EXPECT_EQ(PixelAt(shown, 3, 2), ColorRed);
+    EXPECT_EQ(PixelAt(shown, 0, 0), ColorRed);
+    EXPECT_EQ(PixelAt(shown, 1, 1), ColorBlack);
+
+    // The page changes: the screen keeps the copy it was shown with, now in pixels of its own.
+    page.Brush.Color = ColorGreen;
+    page.FillRect(TRect{0, 0, 6, 4});
+    QPainter p;
+    QImage scratch(10, 6, QImage::Format_RGB32);
+    p.begin(&scratch);
+    EXPECT_FALSE(screen.PaintUnmade(p, scratch.rect()));
+    p.end();
+    EXPECT_EQ(screen.Image(), shown);
+
+    // Resized or gone sources leave their copies as they were.
+    auto& second = *canvases.emplace_back(std::make_unique<QImageCanvas>());
+    second.SetSize(10, 6);
+    second.CopyRect(TRect{0, 0, 6, 4}, page, TRect{0, 0, 6, 4});
+    const QImage before = Shown(second);
+    EXPECT_EQ(PixelAt(before, 5, 3), ColorGreen);
+    EXPECT_EQ(PixelAt(before, 9, 5), ColorWhite); // a new canvas is white
+    page.SetSize(3, 3);
+    EXPECT_EQ(second.Image(), before);
+    auto& third = *canvases.emplace_back(std::make_unique<QImageCanvas>());
+    {
+        QImageCanvas gone;
+        gone.SetSize(2, 2);
+        gone.Brush.Color = ColorRed;
+        gone.FillRect(TRect{0, 0, 1, 1});
+        third.SetSize(2, 2);
+        third.CopyRect(TRect{0, 0, 2, 2}, gone, TRect{0, 0, 2, 2});
+    }
+    EXPECT_EQ(PixelAt(third, 0, 0), ColorRed);
+    EXPECT_EQ(PixelAt(third, 1, 1), ColorWhite);
+
+    // Drawing on the screen itself makes its pixels first.
+    auto& fourth = *canvases.emplace_back(std::make_unique<QImageCanvas>());
+    fourth.SetSize(4, 4);
+    fourth.CopyRect(TRect{0, 0, 2, 2}, other, TRect{0, 0, 2, 2});
+    fourth.Pen.Color = ColorRed;
+    fourth.MoveTo(0, 3);
+    fourth.LineTo(4, 3);
+    EXPECT_EQ(PixelAt(fourth, 0, 0), ColorBlack);
+    EXPECT_EQ(PixelAt(fourth, 3, 3), ColorRed);
+    EXPECT_EQ(PixelAt(fourth, 3, 0), ColorWhite);
+}
+
 TEST_F(QImageCanvasTest, ColoursAreRedInTheLowByte) {
     QImageCanvas& c = Black(4, 4);
     c.Brush.Color = 0x000000FF;
@@ -450,6 +561,31 @@ TEST(PlotWidget, PaintsOnFirstRenderAndFollowsResize) {
     EXPECT_EQ(painted, 2);
     EXPECT_EQ(w.GetPlotWidth(), 600 - 30 - 30);
     EXPECT_EQ(w.GetPlotHeight(), 150);
+}
+
+// The first paint shows the pages without the control canvas making pixels of its own: that
+// waits for the first change of a page, and the picture is the same either way.
+TEST(PlotWidget, TheFirstPaintShowsThePagesStraight) {
+    TFFTDrawWidget w;
+    configureMainWindowGraph(w);
+    std::vector<double> curve(MainGraphCurvePoints, 3.0);
+    w.FFTDraw(curve.data(), MainGraphCurvePoints, MainGraphCurveIndex, MainGraphCurveColor,
+              TPlotStyle::Line);
+    w.DrawBlock(3.0, demo::MarkerX(1000), ColorWhite, 0, false);
+    const QImage first = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    auto& control = static_cast<QImageCanvas&>(w.ControlCanvas());
+    QImage scratch(w.size(), QImage::Format_RGB32);
+    {
+        QPainter p(&scratch);
+        EXPECT_TRUE(control.PaintUnmade(p, scratch.rect()));
+    }
+    EXPECT_EQ(scratch, first);
+    EXPECT_EQ(w.ScreenImage().convertToFormat(QImage::Format_RGB32), first);
+    // A later change draws on the control canvas's own pixels as before.
+    w.DrawBlock(-6.0, demo::MarkerX(1000), ColorWhite, 0, false);
+    const QImage moved = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_NE(moved, first);
+    EXPECT_EQ(w.ScreenImage().convertToFormat(QImage::Format_RGB32), moved);
 }
 
 TEST(PlotWidget, HiddenWidgetDrawsNothing) {

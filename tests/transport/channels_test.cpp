@@ -9,9 +9,11 @@
 
 #include <QHostAddress>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <gtest/gtest.h>
 
 using namespace tq50r::transport;
+using tq50r::platform::TcpSocket;
 using tq50r::transport::testing::PtyPair;
 using tq50r::transport::testing::pumpUntil;
 
@@ -166,7 +168,7 @@ TEST_F(TcpChannelTest, ConnectEventSendsZeroBlockThenConnectRequestWithPauses) {
     TcpChannel channel(socket, log.fn());
     RequestSender sender(channel);
     int connectEvents = 0;
-    QObject::connect(&socket, &QTcpSocket::connected, [&] {
+    QObject::connect(&socket, &ClientSocket::connected, [&] {
         ++connectEvents;
         sender.sendZeroBlock();
         sender.sendConnectRequest();
@@ -197,7 +199,7 @@ TEST_F(TcpChannelTest, WritesBeforeTheConnectFailAndAreNotSentLater) {
     EXPECT_EQ(channel.write(kPollFrame.data(), 9), -1) << "connect still under way";
     EXPECT_EQ(log.pauses.size(), 4u) << "the pauses follow every write";
     ASSERT_TRUE(pumpUntil(
-        [&] { return peer != nullptr && socket.state() == QAbstractSocket::ConnectedState; }));
+        [&] { return peer != nullptr && socket.state() == TcpSocket::State::Connected; }));
     pumpUntil([] { return false; }, 50);
     EXPECT_TRUE(received.empty());
     EXPECT_EQ(channel.write(kPollFrame.data(), 9), 9);
@@ -239,10 +241,10 @@ TEST_F(TcpChannelTest, ARefusedConnectIsSilentAndThePeerClosingEndsTheActiveStat
 
     TcpChannel channel(socket, log.fn());
     int connectEvents = 0;
-    QObject::connect(&socket, &QTcpSocket::connected, [&] { ++connectEvents; });
+    QObject::connect(&socket, &ClientSocket::connected, [&] { ++connectEvents; });
     channel.setAddress("127.0.0.1:" + std::to_string(freePort));
     channel.open();
-    ASSERT_TRUE(pumpUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }));
+    ASSERT_TRUE(pumpUntil([&] { return socket.state() == TcpSocket::State::Unconnected; }));
     EXPECT_EQ(connectEvents, 0);
     EXPECT_TRUE(channel.isOpen()) << "stays active until closed, as the connect timer expects";
     EXPECT_EQ(channel.write(kPollFrame.data(), 9), -1);
@@ -253,7 +255,7 @@ TEST_F(TcpChannelTest, ARefusedConnectIsSilentAndThePeerClosingEndsTheActiveStat
     channel.setAddress(serverAddress());
     channel.open();
     ASSERT_TRUE(pumpUntil([&] { return peer != nullptr; }));
-    ASSERT_TRUE(pumpUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
+    ASSERT_TRUE(pumpUntil([&] { return socket.state() == TcpSocket::State::Connected; }));
     peer->disconnectFromHost();
     EXPECT_TRUE(pumpUntil([&] { return !channel.isOpen(); }));
 }
@@ -261,7 +263,7 @@ TEST_F(TcpChannelTest, ARefusedConnectIsSilentAndThePeerClosingEndsTheActiveStat
 TEST_F(TcpChannelTest, OpeningAnEstablishedConnectionAgainStaysActiveAndReconnects) {
     TcpChannel channel(socket, log.fn());
     int connectEvents = 0;
-    QObject::connect(&socket, &QTcpSocket::connected, [&] { ++connectEvents; });
+    QObject::connect(&socket, &ClientSocket::connected, [&] { ++connectEvents; });
     channel.setAddress(serverAddress());
     channel.open();
     ASSERT_TRUE(pumpUntil([&] { return connectEvents == 1; }));

@@ -81,6 +81,7 @@ void TFFTDraw::SetProperties() {
 
 void TFFTDraw::Initialize() {
     plots_.Clear();
+    pendingCoordinates_.reset();
     for (auto& page : pages_) {
         page.Image = factory_();
         page.Dest = TRect{};
@@ -192,6 +193,7 @@ void TFFTDraw::SetShowYLabel(bool v) {
 void TFFTDraw::SetShowCoordinates(bool v) {
     showCoordinates_ = v;
     if (ControlVisible() && autoRedraw_) {
+        PlaceCoordinatePage();
         pages_[CoordinatePage].Clear(color_);
         CopyToControl(pages_[CoordinatePage]);
         DrawAllPlots();
@@ -875,14 +877,9 @@ void TFFTDraw::ResizePaintPage() {
         top += TitleHeightFactor * c.TextHeight(plotTitle_);
     }
     if (showCoordinates_) {
-        Canvas& c = *pages_[CoordinatePage].Image;
-        c.Font = mouseCoordFont_;
-        int h = 0;
-        const int m =
-            WidestMeasuredText(c, "x = ", yLabelFormat_, yLabelPrecision_, yLabelDigits_, &h);
-        pages_[CoordinatePage].Resize(cw - m - CoordinateMarginPx, top + CoordinateTopGapPx,
-                                      cw - CoordinateMarginPx,
-                                      top + 2 * h + CoordinateExtraHeightPx);
+        pages_[CoordinatePage].Image->Font = mouseCoordFont_;
+        pendingCoordinates_ = CoordinateLayout{
+            cw, top, mouseCoordFont_, yLabelFormat_, yLabelPrecision_, yLabelDigits_};
     }
     if (top < bottom && left < cw) {
         const int right = cw - RightMarginPx;
@@ -911,6 +908,24 @@ void TFFTDraw::ResizePaintPage() {
 
 // ---- drawing ---------------------------------------------------------------------------------
 
+void TFFTDraw::PlaceCoordinatePage() {
+    if (!pendingCoordinates_) {
+        return;
+    }
+    const CoordinateLayout at = *pendingCoordinates_;
+    pendingCoordinates_.reset();
+    Canvas& c = *pages_[CoordinatePage].Image;
+    // Measured in the font of that layout; the canvas keeps the font it has been given since.
+    const TPlotFont kept = c.Font;
+    c.Font = at.font;
+    int h = 0;
+    const int m = WidestMeasuredText(c, "x = ", at.format, at.precision, at.digits, &h);
+    c.Font = kept;
+    pages_[CoordinatePage].Resize(at.controlWidth - m - CoordinateMarginPx,
+                                  at.top + CoordinateTopGapPx, at.controlWidth - CoordinateMarginPx,
+                                  at.top + 2 * h + CoordinateExtraHeightPx);
+}
+
 void TFFTDraw::EnsureControlCanvas() {
     if (screen_->Width() != ControlWidth() || screen_->Height() != ControlHeight()) {
         // Where no page has been copied yet the control shows its own colour.
@@ -933,8 +948,15 @@ void TFFTDraw::Paint() {
         lastHeight_ = ControlHeight();
         ResizePaintPage();
     }
+    // When the redraw draws the plot page it paints the blocks on it (UpdatePaintPage). Painting
+    // them a second time in the copy mode changes no pixel of the page, and would make the
+    // control canvas take a copy of its own of the page it shows.
+    const bool blocksPainted = ControlVisible() && !DrawingDeferred() &&
+                               pages_[PlotPage].Image->Pen.Mode == TPenMode::Copy;
     Redraw();
-    BlockPaint();
+    if (!blocksPainted) {
+        BlockPaint();
+    }
     if (OnPaint) {
         OnPaint(*this);
     }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tq50r::plot {
@@ -296,8 +297,13 @@ public:
         CoordinatePage,
         PageCount
     };
-    TPaintPage& Page(PageId id) { return pages_[id]; }
-    const TPaintPage& Page(PageId id) const { return pages_[id]; }
+    // The coordinate page takes the place the last layout gave it when it is first asked for.
+    TPaintPage& Page(PageId id) {
+        if (id == CoordinatePage) {
+            PlaceCoordinatePage();
+        }
+        return pages_[id];
+    }
 
 protected:
     // Copies a page's source rectangle to the control canvas at its destination rectangle.
@@ -321,6 +327,10 @@ private:
                       TPlotStyle style);
     void AfterPlotChange();
     void EnsureControlCanvas();
+    // Sizes the coordinate page for what the last layout saw (if it has not yet): measuring its
+    // widest text shapes some two hundred texts, and the page is needed only when coordinates
+    // are switched on, so a layout leaves that to the first use.
+    void PlaceCoordinatePage();
     int WidestMeasuredText(Canvas& c, const std::string& prefix, TStringFloatFormat format,
                            int precision, int digits, int* lastHeight);
     // Grid positions shared by grid lines and ticks.
@@ -395,6 +405,17 @@ private:
 
     int lastWidth_ = 0;
     int lastHeight_ = 0;
+
+    // What the last layout that showed coordinates saw, for PlaceCoordinatePage.
+    struct CoordinateLayout {
+        int controlWidth = 0;
+        int top = 0;
+        TPlotFont font;
+        TStringFloatFormat format = TStringFloatFormat::sffGeneral;
+        int precision = 0;
+        int digits = 0;
+    };
+    std::optional<CoordinateLayout> pendingCoordinates_;
 
     TPlotList plots_;
     std::array<TPaintPage, PageCount> pages_;

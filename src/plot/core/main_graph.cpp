@@ -9,7 +9,6 @@ void configureMainWindowGraph(TFFTDraw& graph) {
     graph.SetColor(ColorBlack);
     graph.SetAutoRedraw(false);
     graph.SetFixedYLabelWidth(MainGraphYLabelWidthPx);
-    graph.SetAxisColor(ColorWhite);
     graph.SetShowXLabel(false);
     graph.SetYMax(MainGraphYMaxDb);
     graph.SetYMin(MainGraphYMinDb);
@@ -21,6 +20,10 @@ void configureMainWindowGraph(TFFTDraw& graph) {
     graph.SetShowXTitle(false);
     graph.SetShowYTitle(false);
     graph.SetShowPlotTitle(false);
+    // The axis is drawn at once, whether or not the graph redraws by itself, so its colour comes
+    // after the last setting that changes the layout: drawn earlier, it would make a page of the
+    // earlier size only for the next layout to drop it. The full redraw below clears the page.
+    graph.SetAxisColor(ColorWhite);
     graph.SetXTitle("Frequency ");
     graph.SetFFTNuimber(TFFTNumber::n2048);
 
