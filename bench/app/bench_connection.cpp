@@ -33,10 +33,13 @@ constexpr int DragMoves = 20;
 constexpr int DragStepPx = 6;
 constexpr int WakeMs = 50;
 constexpr int DragStepCount = 200;
+// The simulator outlives every run of these benchmarks, repetitions included.
+constexpr int SimulatorLifeS = 1800;
 
 sim::testing::SimProcess& simulator() {
     static sim::testing::SimProcess process(
-        {"--address", "auto", "--serial", "1", "--discovery", "none", "--no-stdin"});
+        {"--address", "auto", "--serial", "1", "--discovery", "none", "--no-stdin"},
+        SimulatorLifeS);
     return process;
 }
 

@@ -18,8 +18,6 @@ namespace tq50r::sim::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// A simulator left behind by a crashed test ends by itself.
-constexpr const char* RuntimeLimitS = "60";
 constexpr std::size_t ReadChunk = 1024;
 
 int remainingMs(Clock::time_point deadline) {
@@ -53,10 +51,10 @@ std::optional<DeviceLine> parseDeviceLine(const std::string& line) {
     return d;
 }
 
-SimProcess::SimProcess(std::vector<std::string> args) {
+SimProcess::SimProcess(std::vector<std::string> args, int runtimeLimitS) {
     args.insert(args.begin(), TQ50R_SIM_PROGRAM);
     args.emplace_back("--max-runtime-s");
-    args.emplace_back(RuntimeLimitS);
+    args.emplace_back(std::to_string(runtimeLimitS));
     // [0] reads, [1] writes; the child's ends close in the parent once it has them.
     std::array<base::UniqueFd, 2> inPipe;
     std::array<base::UniqueFd, 2> outPipe;

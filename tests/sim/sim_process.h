@@ -35,9 +35,12 @@ std::optional<DeviceLine> parseDeviceLine(const std::string& line);
 
 class SimProcess {
 public:
+    // A simulator left behind by a test that died ends by itself after this long.
+    static constexpr int DefaultRuntimeLimitS = 60;
+
     // Starts the program with `args` plus a run-time limit, and reads its
     // device lines up to "ready".
-    explicit SimProcess(std::vector<std::string> args);
+    explicit SimProcess(std::vector<std::string> args, int runtimeLimitS = DefaultRuntimeLimitS);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
