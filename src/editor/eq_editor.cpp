@@ -58,8 +58,9 @@ void setBackground(QWidget* w, QRgb rgb) {
     w->setAutoFillBackground(true);
 }
 
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QPoint at,
-                  const QFont& font, QRgb rgb) {
+// A label at `at` in `font` and the colour `rgb`, not yet sized.
+QLabel* placeLabel(QWidget* parent, const QString& name, const QString& text, QPoint at,
+                   const QFont& font, QRgb rgb) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
     label->setFont(font);
@@ -67,6 +68,12 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QPo
     pal.setColor(QPalette::WindowText, theme::color(rgb));
     label->setPalette(pal);
     label->move(at);
+    return label;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QPoint at,
+                  const QFont& font, QRgb rgb) {
+    QLabel* label = placeLabel(parent, name, text, at, font, rgb);
     label->adjustSize();
     return label;
 }
@@ -74,13 +81,7 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QPo
 // A label of the hover line: makeLabel's, but sized when it first shows a text.
 QLabel* makeHoverLabel(QWidget* parent, const QString& name, QPoint at, const QFont& font,
                        QRgb rgb) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setFont(font);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, theme::color(rgb));
-    label->setPalette(pal);
-    label->move(at);
+    QLabel* label = placeLabel(parent, name, QString(), at, font, rgb);
     // Given a size, so that showing it does not size it from its font yet.
     label->resize(0, 0);
     return label;
