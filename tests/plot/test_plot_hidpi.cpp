@@ -34,7 +34,8 @@ TEST(PlotHiDpi, GridLinesKeepOneWidthAtOneAndAHalf) {
     }
     ASSERT_GT(inks.size(), 20u);
     const auto [lightest, heaviest] = std::minmax_element(inks.begin(), inks.end());
-    EXPECT_LE(*heaviest, *lightest * 1.25) << "lightest " << *lightest << ", heaviest " << *heaviest;
+    EXPECT_LE(*heaviest, *lightest * 1.25)
+        << "lightest " << *lightest << ", heaviest " << *heaviest;
 }
 
 } // namespace
