@@ -438,23 +438,27 @@ QPixmap faderChannelPicture() {
     return pixmap;
 }
 
-QPixmap spinUpGlyph() {
-    // Every spin button draws the arrows at every paint: each is painted once.
+namespace {
+
+// Every spin button draws the arrows at every paint: each is painted once.
+QPixmap cachedSpinGlyph(bool up) {
+    const QString key = up ? QStringLiteral("tq50r-spin-up") : QStringLiteral("tq50r-spin-down");
     QPixmap glyph;
-    if (!QPixmapCache::find(QStringLiteral("tq50r-spin-up"), &glyph)) {
-        glyph = spinGlyph(true);
-        QPixmapCache::insert(QStringLiteral("tq50r-spin-up"), glyph);
+    if (!QPixmapCache::find(key, &glyph)) {
+        glyph = spinGlyph(up);
+        QPixmapCache::insert(key, glyph);
     }
     return glyph;
 }
 
+} // namespace
+
+QPixmap spinUpGlyph() {
+    return cachedSpinGlyph(true);
+}
+
 QPixmap spinDownGlyph() {
-    QPixmap glyph;
-    if (!QPixmapCache::find(QStringLiteral("tq50r-spin-down"), &glyph)) {
-        glyph = spinGlyph(false);
-        QPixmapCache::insert(QStringLiteral("tq50r-spin-down"), glyph);
-    }
-    return glyph;
+    return cachedSpinGlyph(false);
 }
 
 QPixmap topBarBackground(QSize size) {
